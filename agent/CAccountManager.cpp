@@ -1,0 +1,1704 @@
+#include "CAccountManager.h"
+
+#include "CHashMD5.h"
+#include "CRSACrypt.h"
+#include "CRandom.h"
+#include "CScopedBuf.h"
+#include "LittleEndian.h"
+#include "StatusWords.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <openssl/crypto.h>
+#include <utility>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const char CAccountManager::szAccountDataBase[] = "/etc/tavrine/ZELRAID.PWD";
+const char* CAccountManager::m_AccountDataBase = nullptr;
+void (*CAccountManager::m_pfnStepHook)(const char*) = nullptr;
+
+namespace
+{
+const unsigned char kTagVersion = '0';
+const unsigned char kTagCount = '1';
+const unsigned char kTagUser = '2';
+const unsigned char kTagName = '3';
+const unsigned char kTagRight = '4';
+const unsigned char kTagKey = '5';
+const unsigned char kTagPart = '6';
+const unsigned char kTagSealed = '7';
+const unsigned char kTagList = '8';
+
+const unsigned char kEnvelopeId[4] = {0x96, 0x27, 0x38, 0x00};
+const unsigned char kMarker[8] = {'q', 'u', 'e', 'n', 'l', 'o', 'r', 0};
+
+// The layout of a new file and the growth of each section.
+const unsigned long kHeaderArea = 48;
+const unsigned long kIndexOffset = 64;
+const unsigned long kIndexGrowth = 256;
+const unsigned long kUserGrowth = 16384;
+const unsigned long kNameGrowth = 800;
+const unsigned long kNewRightSize = 640;
+const unsigned long kNameListSkip = 32;
+const unsigned long kNameSubHeader = 16;
+const unsigned long kRightListSkip = 128;
+const unsigned long kRightSubHeader = 112;
+const unsigned long kAdminRecordOffset = 16;
+const unsigned long kAdminRecordRoom = 96;
+const unsigned long kSlot = 16;
+const unsigned long kUserParts = 4;
+const unsigned long kKeyRingParts = 4;
+const unsigned long kMaxEnvelopeCount = 255;
+const unsigned long kMaxSaltLength = 64;
+
+// The number of bytes a length needs beyond the first header byte.
+unsigned long LengthBytes(unsigned long length)
+{
+    unsigned long n = 0;
+    for (; length; length >>= 8)
+        ++n;
+    return n;
+}
+
+// Parses exactly count records of the given tag; anything else is damage.
+long ParseExactly(tagSTREAMBUF in, ASN1* out, unsigned long count, unsigned char tag)
+{
+    unsigned long parsed = 0;
+    long status = CAccountManager::ASN1ParseRecord(in, out, count, &parsed);
+    if (status != S_OK || parsed != count)
+        return E_FAIL;
+    for (unsigned long i = 0; i < count; ++i)
+        if (out[i].tag != tag)
+            return E_FAIL;
+    return S_OK;
+}
+
+// Encodes one record into out.
+long EncodeOne(tagSTREAMBUF& out, unsigned char tag, tagSTREAMBUF value)
+{
+    ASN1 record{tag, value};
+    return CAccountManager::ASN1EncodeRecord(out, &record, 1);
+}
+
+// A table of count records whose contents are owned by the table.
+class CRecordTable
+{
+public:
+    explicit CRecordTable(unsigned long count) : m_pRecords(new (std::nothrow) ASN1[count ? count : 1]()), m_nCount(count) {}
+    ~CRecordTable()
+    {
+        for (unsigned long i = 0; m_pRecords && i < m_nCount; ++i)
+            FreeStreamBuf(m_pRecords[i].value);
+        delete[] m_pRecords;
+    }
+    CRecordTable(const CRecordTable&) = delete;
+    CRecordTable& operator=(const CRecordTable&) = delete;
+    ASN1* Get() const { return m_pRecords; }
+
+private:
+    ASN1* m_pRecords;
+    unsigned long m_nCount;
+};
+
+// A table of count records pointing into a buffer owned elsewhere.
+class CViewTable
+{
+public:
+    explicit CViewTable(unsigned long count) : m_pRecords(new (std::nothrow) ASN1[count ? count : 1]()) {}
+    ~CViewTable() { delete[] m_pRecords; }
+    CViewTable(const CViewTable&) = delete;
+    CViewTable& operator=(const CViewTable&) = delete;
+    ASN1* Get() const { return m_pRecords; }
+    ASN1* Detach()
+    {
+        ASN1* records = m_pRecords;
+        m_pRecords = nullptr;
+        return records;
+    }
+
+private:
+    ASN1* m_pRecords;
+};
+
+tagSTREAMBUF TextBuf(const char* text)
+{
+    return tagSTREAMBUF{uint32_t(text ? strlen(text) : 0),
+                        reinterpret_cast<unsigned char*>(const_cast<char*>(text ? text : ""))};
+}
+
+// The state of one enumeration of the users.
+struct tagUSERENUM
+{
+    unsigned long cursor;
+    unsigned long count;
+    tagSTREAMBUF names;
+    ASN1* nameTable;
+    tagSTREAMBUF rights;
+    ASN1* rightTable;
+    unsigned long ownRight;
+    unsigned long ownIndex;
+};
+} // namespace
+
+// ---- The record codec -------------------------------------------------
+
+unsigned long CAccountManager::ASN1HeaderLength(tagSTREAMBUF value)
+{
+    return value.length < 128 ? 2 : 2 + LengthBytes(value.length);
+}
+
+long CAccountManager::ASN1EncodeLength(tagSTREAMBUF& out, ASN1 record)
+{
+    unsigned long header = ASN1HeaderLength(record.value);
+    if (!out.data || out.length < header)
+        return E_INVALIDARG;
+    out.data[0] = record.tag;
+    if (header == 2)
+    {
+        out.data[1] = static_cast<unsigned char>(record.value.length);
+        return S_OK;
+    }
+    unsigned long n = header - 2;
+    out.data[1] = static_cast<unsigned char>(0x80 | n);
+    for (unsigned long i = 0; i < n; ++i)
+        out.data[2 + i] = static_cast<unsigned char>(record.value.length >> (8 * (n - 1 - i)));
+    return S_OK;
+}
+
+long CAccountManager::ASN1EncodeRecord(tagSTREAMBUF& out, ASN1* records, unsigned long count)
+{
+    unsigned long total = 0;
+    for (unsigned long i = 0; i < count; ++i)
+        total += ASN1HeaderLength(records[i].value) + records[i].value.length;
+    CScopedBuf encoded;
+    encoded.Get().length = uint32_t(total);
+    if (total > 0xFFFFFFFFul || AllocStreamBuf(encoded) != 0)
+        return E_OUTOFMEMORY;
+    unsigned char* at = encoded.Data();
+    for (unsigned long i = 0; i < count; ++i)
+    {
+        tagSTREAMBUF header{uint32_t(ASN1HeaderLength(records[i].value)), at};
+        ASN1EncodeLength(header, records[i]);
+        at += header.length;
+        if (records[i].value.length)
+            memcpy(at, records[i].value.data, records[i].value.length);
+        at += records[i].value.length;
+    }
+    FreeStreamBuf(out);
+    out = encoded.Detach();
+    return S_OK;
+}
+
+long CAccountManager::ASN1ParseRecord(tagSTREAMBUF in, ASN1* out, unsigned long count,
+                                      unsigned long* parsed)
+{
+    if (!in.data)
+        return E_INVALIDARG;
+    unsigned long pos = 0, found = 0;
+    for (; found < count && pos < in.length; ++found)
+    {
+        unsigned long left = in.length - pos;
+        if (left < 2)
+            return E_INVALIDARG;
+        const unsigned char* at = in.data + pos;
+        unsigned long length = at[1], header = 2;
+        if (length >= 128)
+        {
+            unsigned long n = length & 0x7F;
+            if (n < 1 || n > 4 || left < 2 + n)
+                return E_INVALIDARG;
+            length = 0;
+            for (unsigned long i = 0; i < n; ++i)
+                length = length << 8 | at[2 + i];
+            header = 2 + n;
+        }
+        if (length > left - header)
+            return E_INVALIDARG;
+        out[found].tag = at[0];
+        out[found].value = tagSTREAMBUF{uint32_t(length), const_cast<unsigned char*>(at) + header};
+        pos += header + length;
+    }
+    if (parsed)
+        *parsed = found;
+    return S_OK;
+}
+
+// ---- Envelopes, signatures, keys --------------------------------------
+
+long CAccountManager::AM_DES_encode(tagSTREAMBUF password, tagSTREAMBUF& plain, tagSTREAMBUF& envelope)
+{
+    CRandom random;
+    unsigned char draw[4], salt[16], count[4];
+    if (random.RandomBytes(draw, 4) != 0)
+        return E_FAIL;
+    uint32_t saltLength = (GetLE32(draw) & 15) | 8;
+    if (random.RandomBytes(salt, saltLength) != 0 || random.RandomBytes(draw, 4) != 0)
+        return E_FAIL;
+    uint32_t rounds = (GetLE32(draw) & 15) | 1;
+    PutLE32(count, rounds);
+    unsigned char key[8];
+    long status = CXCrypt::DeriveKey(password, tagSTREAMBUF{saltLength, salt}, rounds, key);
+    CScopedBuf cipher, params, body;
+    if (status == S_OK)
+        status = CXCrypt::DES_encode(key, plain, cipher, true);
+    ASN1 paramList[2] = {{kTagSealed, {saltLength, salt}}, {kTagSealed, {4, count}}};
+    if (status == S_OK)
+        status = ASN1EncodeRecord(params, paramList, 2);
+    ASN1 bodyList[3] = {{kTagSealed, {4, const_cast<unsigned char*>(kEnvelopeId)}},
+                        {kTagSealed, params.Get()},
+                        {kTagSealed, cipher.Get()}};
+    if (status == S_OK)
+        status = ASN1EncodeRecord(body, bodyList, 3);
+    if (status == S_OK)
+        status = EncodeOne(envelope, kTagList, body);
+    return status;
+}
+
+long CAccountManager::AM_DES_decode(tagSTREAMBUF password, tagSTREAMBUF& envelope, tagSTREAMBUF& plain)
+{
+    if (!envelope.data || !envelope.length)
+        return E_INVALIDARG;
+    ASN1 outer{}, parts[3]{}, params[2]{};
+    if (ParseExactly(envelope, &outer, 1, kTagList) != S_OK ||
+        ParseExactly(outer.value, parts, 3, kTagSealed) != S_OK ||
+        parts[0].value.length != 4 || memcmp(parts[0].value.data, kEnvelopeId, 4) != 0)
+        return E_INVALIDARG;
+    if (ParseExactly(parts[1].value, params, 2, kTagSealed) != S_OK || params[1].value.length != 4 ||
+        params[0].value.length > kMaxSaltLength)
+        return E_INVALIDARG;
+    // The writer uses 1 to 15 rounds; a damaged count must not stall the agent.
+    unsigned long rounds = GetLE32(params[1].value.data);
+    if (rounds < 1 || rounds > kMaxEnvelopeCount)
+        return E_INVALIDARG;
+    unsigned char key[8];
+    long status = CXCrypt::DeriveKey(password, params[0].value, rounds, key);
+    return status == S_OK ? CXCrypt::DES_encode(key, parts[2].value, plain, false) : status;
+}
+
+long CAccountManager::SignData(tagSTREAMBUF data, tagSTREAMBUF& out)
+{
+    CScopedBuf signedData;
+    signedData.Get().length = data.length + sizeof kMarker;
+    if (AllocStreamBuf(signedData) != 0)
+        return E_OUTOFMEMORY;
+    memcpy(signedData.Data(), kMarker, sizeof kMarker);
+    if (data.length)
+        memcpy(signedData.Data() + sizeof kMarker, data.data, data.length);
+    FreeStreamBuf(out);
+    out = signedData.Detach();
+    return S_OK;
+}
+
+long CAccountManager::VerifyData(tagSTREAMBUF in, tagSTREAMBUF& out)
+{
+    if (!in.data || in.length < sizeof kMarker || memcmp(in.data, kMarker, sizeof kMarker) != 0)
+        return E_FAIL;
+    out = tagSTREAMBUF{uint32_t(in.length - sizeof kMarker), in.data + sizeof kMarker};
+    return S_OK;
+}
+
+long CAccountManager::AdminSignData(tagSTREAMBUF data, tagSTREAMBUF& out, tagSTREAMBUF adminPrivateKey)
+{
+    CScopedBuf signedData;
+    long status = SignData(data, signedData);
+    return status == S_OK ? RSAPrivateEncrypt(signedData.Get(), out, adminPrivateKey) : status;
+}
+
+long CAccountManager::RSAPublicEncrypt(tagSTREAMBUF in, tagSTREAMBUF& out, tagSTREAMBUF key)
+{
+    return CRSACrypt().PublicEncrypt(in, out, key);
+}
+
+long CAccountManager::RSAPublicDecrypt(tagSTREAMBUF in, tagSTREAMBUF& out, tagSTREAMBUF key)
+{
+    return CRSACrypt().PublicDecrypt(in, out, key);
+}
+
+long CAccountManager::RSAPrivateEncrypt(tagSTREAMBUF in, tagSTREAMBUF& out, tagSTREAMBUF key)
+{
+    return CRSACrypt().PrivateEncrypt(in, out, key);
+}
+
+long CAccountManager::RSAPrivateDecrypt(tagSTREAMBUF in, tagSTREAMBUF& out, tagSTREAMBUF key)
+{
+    return CRSACrypt().PrivateDecrypt(in, out, key);
+}
+
+long CAccountManager::GenPassword(tagSTREAMBUF& out)
+{
+    if (!out.length || !out.data)
+    {
+        FreeStreamBuf(out);
+        out.length = 16;
+        if (AllocStreamBuf(out) != 0)
+            return E_OUTOFMEMORY;
+    }
+    CRandom random;
+    if (random.RandomBytes(out.data, out.length) != 0)
+        return E_FAIL;
+    unsigned long room = out.length;
+    CRandom::ByteToR64(out.data, room, out.data, out.length);
+    return S_OK;
+}
+
+long CAccountManager::GenRSAKeySet(tagSTREAMBUF& pub, tagSTREAMBUF& priv)
+{
+    return CRSACrypt().GenRSAKeySet(pub, priv);
+}
+
+long CAccountManager::GetAdminPrivateKey(CUserContext& user, tagSTREAMBUF& out)
+{
+    if (!user.m_AdminKeyBlob.data || !user.m_AdminKeyBlob.length)
+        return E_ACCESSDENIED;
+    CScopedBuf plain;
+    tagSTREAMBUF key{};
+    if (RSAPublicDecrypt(user.m_AdminKeyBlob, plain, user.m_AdminPublicKey) != S_OK ||
+        VerifyData(plain.Get(), key) != S_OK || key.length != CRSACrypt::kPrivateKeyLength)
+        return E_ACCESSDENIED;
+    return CopyStreamBuf(out, key.data, key.length);
+}
+
+long CAccountManager::GetAdminPassword(tagSTREAMBUF adminPrivateKey, tagSTREAMBUF& out)
+{
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    unsigned char subHeader[kRightSubHeader];
+    bool read = fseek(fp, long(m_nRightOffset), SEEK_SET) == 0 &&
+                Read(subHeader, sizeof subHeader, fp) == long(sizeof subHeader);
+    CloseDataBase(fp);
+    ASN1 sealed{}, inner{};
+    if (!read || ParseExactly(tagSTREAMBUF{kAdminRecordRoom, subHeader + kAdminRecordOffset}, &sealed, 1,
+                              kTagSealed) != S_OK)
+        return E_FAIL;
+    CScopedBuf plain;
+    long status = RSAPrivateDecrypt(sealed.value, plain, adminPrivateKey);
+    if (status == S_OK && plain.Length())
+        status = ParseExactly(plain.Get(), &inner, 1, kTagSealed);
+    else if (status == S_OK)
+        status = E_FAIL;
+    return status == S_OK ? CopyStreamBuf(out, inner.value.data, inner.value.length) : status;
+}
+
+// ---- Contexts ---------------------------------------------------------
+
+CUserContext* CAccountManager::AllocCUserContext()
+{
+    CUserContext* user = new (std::nothrow) CUserContext;
+    if (user)
+        memset(static_cast<void*>(user), 0, sizeof *user);
+    return user;
+}
+
+bool CAccountManager::ReleaseCUserContext(CUserContext* user)
+{
+    if (user)
+        user->FreeBuffers();
+    delete user;
+    return true;
+}
+
+long CAccountManager::HashUserName(const CUserContext& user, unsigned char* digest)
+{
+    return CHashMD5::Digest(user.m_Name.data, user.m_Name.length, digest);
+}
+
+// ---- The file ---------------------------------------------------------
+
+CAccountManager::CAccountManager()
+{
+    m_AccountDataBase = nullptr;
+}
+
+CAccountManager::~CAccountManager()
+{
+    TPtrList<CUserContext>* lists[] = {&m_hUser, &m_hRevoked};
+    for (TPtrList<CUserContext>* list : lists)
+    {
+        for (int i = 1; i <= list->GetCount(); ++i)
+            ReleaseCUserContext(list->GetAt(i));
+        list->RemoveAll();
+    }
+    m_AccountDataBase = nullptr;
+}
+
+void CAccountManager::InitDataBaseName()
+{
+    if (!m_AccountDataBase || !*m_AccountDataBase)
+        m_AccountDataBase = szAccountDataBase;
+}
+
+const char* CAccountManager::DataBasePath() const
+{
+    return m_bInUpdate ? m_strWorkPath.GetBuffer() : m_AccountDataBase;
+}
+
+FILE* CAccountManager::OpenDataBase()
+{
+    InitDataBaseName();
+    FILE* fp = fopen(DataBasePath(), "r+");
+    if (!fp)
+    {
+        perror("Error when open database");
+        return nullptr;
+    }
+    if (ReadLayout(fp) != S_OK)
+    {
+        fprintf(stderr, "Error when open database: %s is not a valid account file\n", DataBasePath());
+        fclose(fp);
+        return nullptr;
+    }
+    return fp;
+}
+
+bool CAccountManager::CloseDataBase(FILE* fp)
+{
+    return fclose(fp) != 0;
+}
+
+long CAccountManager::ReadLayout(FILE* fp)
+{
+    struct stat info;
+    unsigned char head[32];
+    if (fstat(fileno(fp), &info) != 0 || info.st_size < long(kHeaderArea) || info.st_size > 0x7FFFFFFF ||
+        fseek(fp, 0, SEEK_SET) != 0 || Read(head, sizeof head, fp) != long(sizeof head))
+        return E_FAIL;
+    m_nFileSize = static_cast<unsigned long>(info.st_size);
+    if (head[0] != kTagVersion || head[1] != 4 || head[6] != kTagCount || head[7] != 4)
+        return E_FAIL;
+    m_nVersion = GetLE32(head + 2);
+    m_nUserCount = GetLE32(head + 8);
+    m_nIndexOffset = GetLE32(head + 16);
+    m_nUserOffset = GetLE32(head + 20);
+    m_nNameOffset = GetLE32(head + 24);
+    m_nRightOffset = GetLE32(head + 28);
+    if (m_nVersion != kVersion)
+        return E_FAIL;
+    // Every offset, size and count is checked against the file itself, so no
+    // later read can leave its section.
+    if (m_nIndexOffset < kHeaderArea || m_nUserOffset < m_nIndexOffset || m_nNameOffset < m_nUserOffset ||
+        m_nRightOffset < m_nNameOffset || m_nRightOffset + kRightSubHeader > m_nFileSize)
+        return E_FAIL;
+    m_nIndexSize = m_nUserOffset - m_nIndexOffset;
+    m_nUserSize = m_nNameOffset - m_nUserOffset;
+    m_nNameSize = m_nRightOffset - m_nNameOffset;
+    m_nRightSize = m_nFileSize - m_nRightOffset;
+    if (m_nNameSize < kNameSubHeader || m_nUserCount > m_nIndexSize / kSlot)
+        return E_FAIL;
+    unsigned char word[4];
+    if (fseek(fp, long(m_nNameOffset), SEEK_SET) != 0 || Read(word, 4, fp) != 4)
+        return E_FAIL;
+    m_nNameListOffset = GetLE32(word);
+    if (fseek(fp, long(m_nRightOffset), SEEK_SET) != 0 || Read(word, 4, fp) != 4)
+        return E_FAIL;
+    m_nRightListOffset = GetLE32(word);
+    if (m_nNameListOffset < m_nNameOffset + kNameSubHeader || m_nNameListOffset > m_nRightOffset ||
+        m_nRightListOffset < m_nRightOffset + kRightSubHeader || m_nRightListOffset > m_nFileSize)
+        return E_FAIL;
+    m_nNameListCapacity = m_nRightOffset - m_nNameListOffset;
+    m_nRightListCapacity = m_nFileSize - m_nRightListOffset;
+    return S_OK;
+}
+
+long CAccountManager::CreateNewStorage()
+{
+    const unsigned long userOffset = kIndexOffset + kIndexGrowth;
+    const unsigned long nameOffset = userOffset + kUserGrowth;
+    const unsigned long rightOffset = nameOffset + kNameGrowth;
+    const unsigned long size = rightOffset + kNewRightSize;
+    CScopedBuf image;
+    image.Get().length = uint32_t(size);
+    if (AllocStreamBuf(image) != 0)
+        return E_OUTOFMEMORY;
+    unsigned char* p = image.Data();
+    memset(p, 0, size);
+    p[0] = kTagVersion;
+    p[1] = 4;
+    PutLE32(p + 2, kVersion);
+    p[6] = kTagCount;
+    p[7] = 4;
+    PutLE32(p + 16, uint32_t(kIndexOffset));
+    PutLE32(p + 20, uint32_t(userOffset));
+    PutLE32(p + 24, uint32_t(nameOffset));
+    PutLE32(p + 28, uint32_t(rightOffset));
+    PutLE32(p + nameOffset, uint32_t(nameOffset + kNameListSkip));
+    PutLE32(p + rightOffset, uint32_t(rightOffset + kRightListSkip));
+    int fd = open(DataBasePath(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+    {
+        perror("Error when open database");
+        return E_FAIL;
+    }
+    bool written = write(fd, p, size) == ssize_t(size);
+    return close(fd) == 0 && written ? S_OK : E_FAIL;
+}
+
+long CAccountManager::Write(const void* buffer, unsigned long count, FILE* fp)
+{
+    unsigned long written = fwrite(buffer, 1, count, fp);
+    return fflush(fp) == 0 ? long(written) : -1;
+}
+
+long CAccountManager::Read(void* buffer, unsigned long count, FILE* fp)
+{
+    return long(fread(buffer, 1, count, fp));
+}
+
+long CAccountManager::DecodeASN1Length(FILE* fp, unsigned long* length, unsigned char* tag,
+                                       unsigned long limit)
+{
+    long start = ftell(fp);
+    unsigned char header[6];
+    if (start < 0 || Read(header, 2, fp) != 2)
+        return E_FAIL;
+    unsigned long value = header[1], size = 2;
+    if (value >= 128)
+    {
+        unsigned long n = value & 0x7F;
+        if (n < 1 || n > 4 || Read(header + 2, n, fp) != long(n))
+            return E_FAIL;
+        value = 0;
+        for (unsigned long i = 0; i < n; ++i)
+            value = value << 8 | header[2 + i];
+        size += n;
+    }
+    if (static_cast<unsigned long>(start) + size > limit || value > limit - static_cast<unsigned long>(start) - size)
+        return E_FAIL;
+    *length = value;
+    if (tag)
+        *tag = header[0];
+    return S_OK;
+}
+
+long CAccountManager::ReadASN1Record(ASN1& record, FILE* fp, unsigned long limit)
+{
+    unsigned long length = 0;
+    unsigned char tag = 0;
+    long status = DecodeASN1Length(fp, &length, &tag, limit);
+    if (status != S_OK)
+        return status;
+    CScopedBuf content;
+    content.Get().length = uint32_t(length);
+    if (AllocStreamBuf(content) != 0)
+        return E_OUTOFMEMORY;
+    if (Read(content.Data(), length, fp) != long(length))
+        return E_FAIL;
+    FreeStreamBuf(record.value);
+    record.tag = tag;
+    record.value = content.Detach();
+    return S_OK;
+}
+
+long CAccountManager::WriteASN1Record(ASN1 record, FILE* fp)
+{
+    CScopedBuf encoded;
+    long status = ASN1EncodeRecord(encoded, &record, 1);
+    if (status == S_OK && Write(encoded.Data(), encoded.Length(), fp) != long(encoded.Length()))
+        status = E_FAIL;
+    return status;
+}
+
+long CAccountManager::SetASN1Point(unsigned long offset, unsigned long skip, FILE* fp, unsigned long limit)
+{
+    if (fseek(fp, long(offset), SEEK_SET) != 0)
+        return E_FAIL;
+    for (unsigned long i = 0; i < skip; ++i)
+    {
+        unsigned long length = 0;
+        if (DecodeASN1Length(fp, &length, nullptr, limit) != S_OK || fseek(fp, long(length), SEEK_CUR) != 0)
+            return E_FAIL;
+    }
+    return S_OK;
+}
+
+// ---- Changes ----------------------------------------------------------
+
+void CAccountManager::Step(const char* name)
+{
+    if (m_pfnStepHook)
+        m_pfnStepHook(name);
+}
+
+long CAccountManager::BeginUpdate(bool fresh)
+{
+    InitDataBaseName();
+    // The growth file: the live path with its last letter replaced by "_".
+    m_strWorkPath = m_AccountDataBase;
+    m_strWorkPath.Left(m_strWorkPath.GetLength() - 1);
+    m_strWorkPath += "_";
+    if (fresh)
+    {
+        m_bInUpdate = true;
+        return CreateNewStorage();
+    }
+    int from = open(m_AccountDataBase, O_RDONLY);
+    if (from < 0)
+    {
+        perror("Error when open database");
+        return E_FAIL;
+    }
+    int to = open(m_strWorkPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    bool ok = to >= 0;
+    char chunk[4096];
+    for (ssize_t n; ok && (n = read(from, chunk, sizeof chunk)) != 0;)
+        ok = n > 0 && write(to, chunk, size_t(n)) == n;
+    close(from);
+    if (to >= 0 && close(to) != 0)
+        ok = false;
+    if (!ok)
+    {
+        perror("Error when open database");
+        unlink(m_strWorkPath);
+        return E_FAIL;
+    }
+    m_bInUpdate = true;
+    return S_OK;
+}
+
+long CAccountManager::FinishUpdate(long status)
+{
+    m_bInUpdate = false;
+    if (status == S_OK)
+    {
+        int fd = open(m_strWorkPath, O_RDONLY);
+        if (fd < 0 || fsync(fd) != 0)
+            status = E_FAIL;
+        if (fd >= 0)
+            close(fd);
+    }
+    if (status == S_OK)
+        Step("commit");
+    if (status == S_OK && rename(m_strWorkPath, m_AccountDataBase) != 0)
+    {
+        perror("Error when open database");
+        status = E_FAIL;
+    }
+    if (status != S_OK)
+    {
+        unlink(m_strWorkPath);
+        return status;
+    }
+    // Makes the rename itself durable.
+    CString folder = m_AccountDataBase;
+    int slash = folder.ReverseFindIndex('/');
+    folder.Left(slash > 0 ? slash : 1);
+    int dir = open(slash >= 0 ? folder.GetBuffer() : ".", O_RDONLY | O_DIRECTORY);
+    if (dir >= 0)
+    {
+        fsync(dir);
+        close(dir);
+    }
+    return S_OK;
+}
+
+long CAccountManager::WriteHashIndex(unsigned char* digest, unsigned long index)
+{
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    if (index == kAppend)
+        index = m_nUserCount;
+    long status = index > m_nUserCount ? E_INVALIDARG : S_OK;
+    if (status == S_OK && index == m_nUserCount && m_nIndexSize / kSlot <= m_nUserCount)
+        status = EnlargeDataBaseCapacity(fp);
+    if (status == S_OK &&
+        (fseek(fp, long(m_nIndexOffset + kSlot * index), SEEK_SET) != 0 || Write(digest, kSlot, fp) != long(kSlot)))
+        status = E_FAIL;
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::DelHashIndex(CUserContext& actor, unsigned long index)
+{
+    if (!UserHasAdminRight(actor))
+        return E_INVALIDARG;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    long status = index < m_nUserCount ? S_OK : E_INVALIDARG;
+    unsigned long moved = status == S_OK ? (m_nUserCount - index - 1) * kSlot : 0;
+    CScopedBuf slots;
+    slots.Get().length = uint32_t(moved);
+    if (status == S_OK && AllocStreamBuf(slots) != 0)
+        status = E_OUTOFMEMORY;
+    if (status == S_OK &&
+        (fseek(fp, long(m_nIndexOffset + kSlot * (index + 1)), SEEK_SET) != 0 ||
+         Read(slots.Data(), moved, fp) != long(moved) ||
+         fseek(fp, long(m_nIndexOffset + kSlot * index), SEEK_SET) != 0 ||
+         Write(slots.Data(), moved, fp) != long(moved)))
+        status = E_FAIL;
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::ReadUserRecord(FILE* fp, unsigned long index, ASN1& record, ASN1* parts)
+{
+    unsigned long end = m_nUserOffset + m_nUserSize;
+    long status = index < m_nUserCount ? SetASN1Point(m_nUserOffset, index, fp, end) : E_FAIL;
+    if (status == S_OK)
+        status = ReadASN1Record(record, fp, end);
+    if (status == S_OK && (record.tag != kTagUser || ParseExactly(record.value, parts, kUserParts, kTagPart) != S_OK))
+        status = E_FAIL;
+    return status;
+}
+
+long CAccountManager::ReadUserTable(FILE* fp, ASN1* table, unsigned long count)
+{
+    unsigned long end = m_nUserOffset + m_nUserSize;
+    long status = SetASN1Point(m_nUserOffset, 0, fp, end);
+    for (unsigned long i = 0; status == S_OK && i < count; ++i)
+    {
+        status = ReadASN1Record(table[i], fp, end);
+        if (status == S_OK && table[i].tag != kTagUser)
+            status = E_FAIL;
+    }
+    return status;
+}
+
+long CAccountManager::WriteUser(CUserContext& user, unsigned long index)
+{
+    ASN1 record{};
+    long status = CUserContextToASN1Buffer(user, &record, index);
+    CScopedBuf owned;
+    owned.Get() = record.value;
+    if (status != S_OK)
+        return status;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    if (index == kAppend)
+        index = m_nUserCount;
+    status = index > m_nUserCount ? E_INVALIDARG : S_OK;
+    unsigned long count = m_nUserCount + (index == m_nUserCount ? 1 : 0);
+    CRecordTable table(count);
+    if (!table.Get())
+        status = E_OUTOFMEMORY;
+    if (status == S_OK)
+        status = ReadUserTable(fp, table.Get(), m_nUserCount);
+    unsigned long total = 0;
+    if (status == S_OK)
+    {
+        FreeStreamBuf(table.Get()[index].value);
+        table.Get()[index] = {kTagUser, owned.Detach()};
+        for (unsigned long i = 0; i < count; ++i)
+            total += ASN1HeaderLength(table.Get()[i].value) + table.Get()[i].value.length;
+    }
+    while (status == S_OK && total > m_nUserSize)
+        status = EnlargeDataBaseCapacity(fp);
+    if (status == S_OK && fseek(fp, long(m_nUserOffset), SEEK_SET) != 0)
+        status = E_FAIL;
+    for (unsigned long i = 0; status == S_OK && i < count; ++i)
+        status = WriteASN1Record(table.Get()[i], fp);
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::DelUser(CUserContext& actor, unsigned long index)
+{
+    if (!UserHasAdminRight(actor))
+        return E_INVALIDARG;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    unsigned long end = m_nUserOffset + m_nUserSize;
+    long status = index < m_nUserCount ? SetASN1Point(m_nUserOffset, index, fp, end) : E_INVALIDARG;
+    long at = ftell(fp);
+    unsigned long count = status == S_OK ? m_nUserCount - index - 1 : 0;
+    CRecordTable table(count);
+    if (status == S_OK && (!table.Get() || SetASN1Point(static_cast<unsigned long>(at), 1, fp, end) != S_OK))
+        status = E_FAIL;
+    for (unsigned long i = 0; status == S_OK && i < count; ++i)
+        status = ReadASN1Record(table.Get()[i], fp, end);
+    if (status == S_OK && fseek(fp, at, SEEK_SET) != 0)
+        status = E_FAIL;
+    for (unsigned long i = 0; status == S_OK && i < count; ++i)
+        status = WriteASN1Record(table.Get()[i], fp);
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::ReadList(FILE* fp, bool names, tagSTREAMBUF key, tagSTREAMBUF& plain, ASN1* table,
+                               unsigned long count)
+{
+    unsigned long offset = names ? m_nNameListOffset : m_nRightListOffset;
+    unsigned long end = names ? m_nNameListOffset + m_nNameListCapacity : m_nFileSize;
+    ASN1 record{};
+    long status = SetASN1Point(offset, 0, fp, end);
+    if (status == S_OK)
+        status = ReadASN1Record(record, fp, end);
+    CScopedBuf owned;
+    owned.Get() = record.value;
+    if (status == S_OK && record.tag != kTagList)
+        status = E_FAIL;
+    CScopedBuf opened;
+    if (status == S_OK)
+        status = AM_DES_decode(key, owned.Get(), opened);
+    // The plaintext ends in the zero byte that the decoder adds.
+    if (status == S_OK)
+        status = ParseExactly(tagSTREAMBUF{opened.Length() - 1, opened.Data()}, table, count,
+                              names ? kTagName : kTagRight);
+    for (unsigned long i = 0; status == S_OK && !names && i < count; ++i)
+        if (table[i].value.length != 4)
+            status = E_FAIL;
+    if (status == S_OK)
+    {
+        FreeStreamBuf(plain);
+        plain = opened.Detach();
+    }
+    return status;
+}
+
+long CAccountManager::ChangeList(bool names, tagSTREAMBUF key, ASN1* entry, unsigned long index)
+{
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    unsigned long count = m_nUserCount;
+    if (index == kAppend)
+        index = count;
+    long status = (entry ? index > count : index >= count) ? E_INVALIDARG : S_OK;
+    CViewTable table(count + 1);
+    CScopedBuf plain;
+    if (!table.Get())
+        status = E_OUTOFMEMORY;
+    if (status == S_OK && count)
+        status = ReadList(fp, names, key, plain, table.Get(), count);
+    ASN1* t = table.Get();
+    unsigned long after = count;
+    if (status == S_OK && !entry)
+    {
+        memmove(t + index, t + index + 1, (count - index - 1) * sizeof *t);
+        --after;
+    }
+    else if (status == S_OK)
+    {
+        t[index] = *entry;
+        after += index == count ? 1 : 0;
+    }
+    CScopedBuf body, envelope, record;
+    if (status == S_OK)
+        status = ASN1EncodeRecord(body, t, after);
+    if (status == S_OK)
+        status = AM_DES_encode(key, body, envelope);
+    if (status == S_OK)
+        status = EncodeOne(record, kTagList, envelope);
+    // The rights list runs to the end of the file; both lists are held to the
+    // name list's room, which keeps the growth of the two in step.
+    while (status == S_OK && record.Length() > m_nNameListCapacity)
+        status = EnlargeDataBaseCapacity(fp);
+    if (status == S_OK && (fseek(fp, long(names ? m_nNameListOffset : m_nRightListOffset), SEEK_SET) != 0 ||
+                           Write(record.Data(), record.Length(), fp) != long(record.Length())))
+        status = E_FAIL;
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::WriteUserName(CUserContext& actor, CUserContext& user, unsigned long index)
+{
+    ASN1 entry{kTagName, user.m_Name};
+    return ChangeList(true, actor.m_DBKey, &entry, index);
+}
+
+long CAccountManager::DelUserName(CUserContext& actor, unsigned long index)
+{
+    if (!UserHasAdminRight(actor))
+        return E_INVALIDARG;
+    return ChangeList(true, actor.m_DBKey, nullptr, index);
+}
+
+long CAccountManager::WriteUserRight(CUserContext& actor, CUserContext& user, unsigned long index)
+{
+    if (!UserHasAdminRight(actor))
+        return E_ACCESSDENIED;
+    unsigned char mask[4];
+    PutLE32(mask, user.m_nRight);
+    ASN1 entry{kTagRight, {4, mask}};
+    return ChangeList(false, actor.m_AdminPassword, &entry, index);
+}
+
+long CAccountManager::DelUserRight(CUserContext& actor, unsigned long index)
+{
+    if (!UserHasAdminRight(actor))
+        return E_INVALIDARG;
+    return ChangeList(false, actor.m_AdminPassword, nullptr, index);
+}
+
+long CAccountManager::IncreaseUserCount(bool up)
+{
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    long status = up || m_nUserCount > 0 ? S_OK : E_FAIL;
+    unsigned char count[4];
+    if (status == S_OK)
+    {
+        m_nUserCount = up ? m_nUserCount + 1 : m_nUserCount - 1;
+        PutLE32(count, uint32_t(m_nUserCount));
+    }
+    // The version record is 6 bytes; the count follows its 2-byte header.
+    if (status == S_OK && (fseek(fp, 8, SEEK_SET) != 0 || Write(count, 4, fp) != 4))
+        status = E_FAIL;
+    CloseDataBase(fp);
+    return status;
+}
+
+long CAccountManager::EnlargeDataBaseCapacity(FILE* fp)
+{
+    // Only the growth file is ever enlarged, so it can be rebuilt in place:
+    // the account file stays whole until the growth file replaces it.
+    CScopedBuf old, grown;
+    old.Get().length = uint32_t(m_nFileSize);
+    if (AllocStreamBuf(old) != 0)
+        return E_OUTOFMEMORY;
+    if (fseek(fp, 0, SEEK_SET) != 0 || Read(old.Data(), m_nFileSize, fp) != long(m_nFileSize))
+        return E_FAIL;
+    unsigned long user = m_nIndexOffset + m_nIndexSize + kIndexGrowth;
+    unsigned long name = user + m_nUserSize + kUserGrowth;
+    unsigned long right = name + m_nNameSize + kNameGrowth;
+    unsigned long nameList = name + kNameListSkip;
+    unsigned long rightList = right + kRightListSkip;
+    unsigned long tail = m_nFileSize - m_nRightListOffset;
+    grown.Get().length = uint32_t(rightList + tail);
+    if (AllocStreamBuf(grown) != 0)
+        return E_OUTOFMEMORY;
+    unsigned char* p = grown.Data();
+    const unsigned char* q = old.Data();
+    memset(p, 0, grown.Length());
+    memcpy(p, q, 16);
+    PutLE32(p + 16, uint32_t(m_nIndexOffset));
+    PutLE32(p + 20, uint32_t(user));
+    PutLE32(p + 24, uint32_t(name));
+    PutLE32(p + 28, uint32_t(right));
+    memcpy(p + m_nIndexOffset, q + m_nIndexOffset, m_nIndexSize);
+    memcpy(p + user, q + m_nUserOffset, m_nUserSize);
+    PutLE32(p + name, uint32_t(nameList));
+    memcpy(p + nameList, q + m_nNameListOffset, m_nNameListCapacity);
+    memcpy(p + right, q + m_nRightOffset, kRightSubHeader);
+    PutLE32(p + right, uint32_t(rightList));
+    memcpy(p + rightList, q + m_nRightListOffset, tail);
+    if (fseek(fp, 0, SEEK_SET) != 0 || Write(p, grown.Length(), fp) != long(grown.Length()))
+        return E_FAIL;
+    Step("enlarge");
+    return ReadLayout(fp);
+}
+
+long CAccountManager::WriteAdminPassword(tagSTREAMBUF adminPublicKey)
+{
+    CScopedBuf password, inner, sealed, record;
+    long status = GenPassword(password);
+    if (status == S_OK)
+        status = EncodeOne(inner, kTagSealed, password);
+    if (status == S_OK)
+        status = RSAPublicEncrypt(inner, sealed, adminPublicKey);
+    if (status == S_OK)
+        status = EncodeOne(record, kTagSealed, sealed);
+    if (status == S_OK && record.Length() > kAdminRecordRoom)
+        status = E_FAIL;
+    FILE* fp = status == S_OK ? OpenDataBase() : nullptr;
+    if (status == S_OK && !fp)
+        status = E_FAIL;
+    if (fp)
+    {
+        if (fseek(fp, long(m_nRightOffset + kAdminRecordOffset), SEEK_SET) != 0 ||
+            Write(record.Data(), record.Length(), fp) != long(record.Length()))
+            status = E_FAIL;
+        CloseDataBase(fp);
+    }
+    return status;
+}
+
+// ---- Loading and encoding users ---------------------------------------
+
+long CAccountManager::LoadCUserContext(CUserContext& user, unsigned long* index)
+{
+    long status = FindUser(user, index);
+    if (status != S_OK)
+        return status;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    ASN1 record{}, parts[kUserParts]{}, keys[kKeyRingParts]{};
+    status = ReadUserRecord(fp, *index, record, parts);
+    CloseDataBase(fp);
+    CScopedBuf owned, ring, signedRight;
+    owned.Get() = record.value;
+    if (status == S_OK)
+        status = AM_DES_decode(user.m_Password, parts[0].value, ring);
+    if (status == S_OK)
+        status = ParseExactly(tagSTREAMBUF{ring.Length() - 1, ring.Data()}, keys, kKeyRingParts, kTagKey);
+    tagSTREAMBUF* fields[kKeyRingParts] = {&user.m_DBKey, &user.m_PublicKey, &user.m_PrivateKey,
+                                           &user.m_AdminPublicKey};
+    for (unsigned long i = 0; status == S_OK && i < kKeyRingParts; ++i)
+        status = CopyStreamBuf(*fields[i], keys[i].value.data, keys[i].value.length);
+    OPENSSL_cleanse(ring.Data(), ring.Length());
+    if (status != S_OK)
+        return status;
+    tagSTREAMBUF mask{};
+    status = RSAPublicDecrypt(parts[1].value, signedRight, user.m_AdminPublicKey);
+    if (status == S_OK)
+        status = VerifyData(signedRight.Get(), mask);
+    if (status == S_OK && mask.length != 4)
+        status = E_FAIL;
+    user.m_nRight = status == S_OK ? GetLE32(mask.data) : 0;
+    if (status == S_OK)
+        status = CopyStreamBuf(user.m_RightSign, parts[1].value.data, parts[1].value.length);
+    if (status == S_OK && parts[3].value.length)
+        status = CopyStreamBuf(user.m_AdminKeyBlob, parts[3].value.data, parts[3].value.length);
+    return status;
+}
+
+long CAccountManager::CUserContextToASN1Buffer(CUserContext& user, ASN1* out, unsigned long index)
+{
+    CScopedBuf stored, ring, envelope;
+    ASN1 parts[kUserParts] = {{kTagPart, {}}, {kTagPart, user.m_RightSign}, {kTagPart, {}},
+                              {kTagPart, user.m_AdminKeyBlob}};
+    long status = S_OK;
+    if (user.m_PrivateKey.length)
+    {
+        ASN1 keys[kKeyRingParts] = {{kTagKey, user.m_DBKey}, {kTagKey, user.m_PublicKey},
+                                    {kTagKey, user.m_PrivateKey}, {kTagKey, user.m_AdminPublicKey}};
+        status = ASN1EncodeRecord(ring, keys, kKeyRingParts);
+        if (status == S_OK)
+            status = AM_DES_encode(user.m_Password, ring, envelope);
+        parts[0].value = envelope.Get();
+        parts[2].value = user.m_Reserved;
+        OPENSSL_cleanse(ring.Data(), ring.Length());
+    }
+    else
+    {
+        ASN1 record{}, old[kUserParts]{};
+        FILE* fp = OpenDataBase();
+        status = fp ? ReadUserRecord(fp, index, record, old) : E_FAIL;
+        if (fp)
+            CloseDataBase(fp);
+        stored.Get() = record.value;
+        parts[0].value = old[0].value;
+        parts[2].value = old[2].value;
+    }
+    CScopedBuf body;
+    if (status == S_OK)
+        status = ASN1EncodeRecord(body, parts, kUserParts);
+    if (status == S_OK)
+    {
+        out->tag = kTagUser;
+        out->value = body.Detach();
+    }
+    return status;
+}
+
+// ---- Account operations -----------------------------------------------
+
+long CAccountManager::MakeContext(CUserContext& user, const char* name, const char* password)
+{
+    tagSTREAMBUF n = TextBuf(name), p = TextBuf(password);
+    long status = CopyStreamBuf(user.m_Name, n.data, n.length);
+    return status == S_OK ? CopyStreamBuf(user.m_Password, p.data, p.length) : status;
+}
+
+long CAccountManager::CheckNewAccount(const char* name, const char* password)
+{
+    // An "@" ends the name in a logon credential, so such an account could
+    // never log on.
+    size_t length = name ? strlen(name) : 0;
+    if (length == 0 || length > kMaxNameLength || strchr(name, '@'))
+        return E_INVALIDARG;
+    return password && strlen(password) > kMaxPasswordLength ? E_INVALIDARG : S_OK;
+}
+
+long CAccountManager::SignRight(CUserContext& actor, CUserContext& user)
+{
+    unsigned char mask[4];
+    PutLE32(mask, user.m_nRight);
+    long status = AdminSignData(tagSTREAMBUF{4, mask}, user.m_RightSign, actor.m_AdminPrivateKey);
+    if (status == S_OK && (user.m_nRight & kAdminRight))
+        return CopyStreamBuf(user.m_AdminKeyBlob, actor.m_AdminKeyBlob.data, actor.m_AdminKeyBlob.length);
+    FreeStreamBuf(user.m_AdminKeyBlob);
+    return status;
+}
+
+bool CAccountManager::UserHasAdminRight(CUserContext& user)
+{
+    unsigned long index = 0;
+    if (!user.m_DBKey.length && LoadCUserContext(user, &index) != S_OK)
+        return false;
+    CScopedBuf key, password;
+    if (GetAdminPrivateKey(user, key) != S_OK || GetAdminPassword(key, password) != S_OK)
+        return false;
+    struct
+    {
+        tagSTREAMBUF& held;
+        CScopedBuf& found;
+    } secrets[] = {{user.m_AdminPrivateKey, key}, {user.m_AdminPassword, password}};
+    for (auto& s : secrets)
+    {
+        if (s.held.length && !SameStreamBuf(s.held, s.found.Get()))
+            return false;
+    }
+    for (auto& s : secrets)
+    {
+        if (!s.held.length)
+        {
+            FreeStreamBuf(s.held);
+            s.held = s.found.Detach();
+        }
+    }
+    return true;
+}
+
+long CAccountManager::Init(const char* name, const char* password)
+{
+    if (!name || !password)
+        return E_FAIL;
+    long status = CheckNewAccount(name, password);
+    if (status != S_OK)
+        return status;
+    CUserContext user;
+    memset(static_cast<void*>(&user), 0, sizeof user);
+    CScopedBuf adminKey;
+    unsigned char digest[16];
+    user.m_nRight = kInitialAdminRight;
+    status = MakeContext(user, name, password);
+    if (status == S_OK)
+        status = BeginUpdate(true);
+    if (status == S_OK)
+        status = GenPassword(user.m_DBKey);
+    if (status == S_OK)
+        status = GenRSAKeySet(user.m_AdminPublicKey, adminKey);
+    CScopedBuf signedKey;
+    if (status == S_OK)
+        status = SignData(adminKey.Get(), signedKey);
+    if (status == S_OK)
+        status = RSAPrivateEncrypt(signedKey.Get(), user.m_AdminKeyBlob, adminKey);
+    if (status == S_OK)
+    {
+        user.m_AdminPrivateKey = adminKey.Get();
+        status = SignRight(user, user);
+        user.m_AdminPrivateKey = tagSTREAMBUF{};
+        OPENSSL_cleanse(adminKey.Data(), adminKey.Length());
+    }
+    if (status == S_OK)
+        status = WriteAdminPassword(user.m_AdminPublicKey);
+    if (status == S_OK)
+        status = GenRSAKeySet(user.m_PublicKey, user.m_PrivateKey);
+    if (status == S_OK)
+        status = HashUserName(user, digest);
+    if (status == S_OK)
+        status = WriteHashIndex(digest, 0);
+    if (status == S_OK)
+        status = WriteUser(user, 0);
+    if (status == S_OK)
+        status = WriteUserName(user, user, 0);
+    if (status == S_OK)
+        status = WriteUserRight(user, user, 0);
+    if (status == S_OK)
+        status = IncreaseUserCount(true);
+    if (m_bInUpdate)
+        status = FinishUpdate(status);
+    user.FreeBuffers();
+    return status;
+}
+
+CUserContext* CAccountManager::ActingUser(void* user, bool admin)
+{
+    if (!IsValidUserHandle(user))
+        return nullptr;
+    CUserContext* actor = static_cast<CUserContext*>(user);
+    return !admin || UserHasAdminRight(*actor) ? actor : nullptr;
+}
+
+long CAccountManager::AddUser(void* user, const char* name, const char* password, unsigned long right)
+{
+    CUserContext* actor = ActingUser(user, true);
+    if (!actor || CheckNewAccount(name, password) != S_OK)
+        return E_INVALIDARG;
+    CUserContext added;
+    memset(static_cast<void*>(&added), 0, sizeof added);
+    added.m_nRight = uint32_t(right | kUserRight);
+    unsigned long index = 0;
+    unsigned char digest[16];
+    long status = MakeContext(added, name, password);
+    // A name whose digest is already in the index could not be told apart.
+    if (status == S_OK && FindUser(added, &index) == S_OK)
+        status = E_INVALIDARG;
+    if (status == S_OK)
+        status = CopyStreamBuf(added.m_DBKey, actor->m_DBKey.data, actor->m_DBKey.length);
+    if (status == S_OK)
+        status = CopyStreamBuf(added.m_AdminPublicKey, actor->m_AdminPublicKey.data, actor->m_AdminPublicKey.length);
+    if (status == S_OK)
+        status = GenRSAKeySet(added.m_PublicKey, added.m_PrivateKey);
+    if (status == S_OK)
+        status = HashUserName(added, digest);
+    if (status == S_OK)
+        status = SignRight(*actor, added);
+    if (status == S_OK)
+        status = BeginUpdate(false);
+    if (status == S_OK)
+    {
+        status = WriteHashIndex(digest, kAppend);
+        Step("index");
+        if (status == S_OK)
+            status = WriteUser(added, kAppend);
+        Step("user");
+        if (status == S_OK)
+            status = WriteUserName(*actor, added, kAppend);
+        Step("name");
+        if (status == S_OK)
+            status = WriteUserRight(*actor, added, kAppend);
+        Step("right");
+        if (status == S_OK)
+            status = IncreaseUserCount(true);
+        Step("count");
+        status = FinishUpdate(status);
+    }
+    added.FreeBuffers();
+    return status;
+}
+
+long CAccountManager::DelUser(void* user, const char* name)
+{
+    CUserContext* actor = ActingUser(user, true);
+    if (!actor)
+        return E_INVALIDARG;
+    CUserContext target;
+    memset(static_cast<void*>(&target), 0, sizeof target);
+    unsigned long index = 0;
+    long status = MakeContext(target, name, nullptr);
+    if (status == S_OK)
+        status = FindUser(target, &index);
+    target.FreeBuffers();
+    if (status != S_OK)
+        return status;
+    CUserContext* logged = FindLogonUser(index);
+    status = BeginUpdate(false);
+    if (status != S_OK)
+        return status;
+    status = DelHashIndex(*actor, index);
+    Step("index");
+    if (status == S_OK)
+        status = DelUser(*actor, index);
+    Step("user");
+    if (status == S_OK)
+        status = DelUserName(*actor, index);
+    Step("name");
+    if (status == S_OK)
+        status = DelUserRight(*actor, index);
+    Step("right");
+    if (status == S_OK)
+        status = IncreaseUserCount(false);
+    Step("count");
+    status = FinishUpdate(status);
+    if (status == S_OK && logged)
+        Revoke(logged);
+    return status;
+}
+
+long CAccountManager::UpdateUser(void* user, const char* name, unsigned long right)
+{
+    CUserContext* actor = ActingUser(user, true);
+    if (!actor)
+        return E_INVALIDARG;
+    CUserContext target;
+    memset(static_cast<void*>(&target), 0, sizeof target);
+    target.m_nRight = uint32_t(right);
+    unsigned long index = 0;
+    long status = MakeContext(target, name, nullptr);
+    if (status == S_OK)
+        status = SignRight(*actor, target);
+    if (status == S_OK)
+        status = FindUser(target, &index);
+    CUserContext* logged = status == S_OK ? FindLogonUser(index) : nullptr;
+    if (status == S_OK)
+        status = BeginUpdate(false);
+    if (status == S_OK)
+    {
+        status = WriteUser(target, index);
+        Step("user");
+        if (status == S_OK)
+            status = WriteUserRight(*actor, target, index);
+        Step("right");
+        status = FinishUpdate(status);
+    }
+    if (status == S_OK && logged)
+    {
+        logged->m_nRight = target.m_nRight;
+        FreeStreamBuf(logged->m_RightSign);
+        FreeStreamBuf(logged->m_AdminKeyBlob);
+        logged->m_RightSign = target.m_RightSign;
+        logged->m_AdminKeyBlob = target.m_AdminKeyBlob;
+        target.m_RightSign = target.m_AdminKeyBlob = tagSTREAMBUF{};
+        if (!logged->m_AdminKeyBlob.length)
+            logged->FreeAdminSecrets();
+    }
+    target.FreeBuffers();
+    return status;
+}
+
+long CAccountManager::LoginUser(const char* name, const char* password, void** user)
+{
+    CUserContext* fresh = AllocCUserContext();
+    if (!fresh)
+        return E_OUTOFMEMORY;
+    *user = nullptr;
+    unsigned long index = 0;
+    long status = name && *name ? MakeContext(*fresh, name, password) : E_FAIL;
+    if (status == S_OK)
+        status = FindUser(*fresh, &index);
+    CUserContext* logged = status == S_OK ? FindLogonUser(index) : nullptr;
+    if (status == S_OK)
+        status = LoadCUserContext(*fresh, &index);
+    // A logon of an account since replaced under the same name is not shared.
+    if (status == S_OK && logged && !SameStreamBuf(logged->m_PublicKey, fresh->m_PublicKey))
+    {
+        Revoke(logged);
+        logged = nullptr;
+    }
+    if (status != S_OK)
+    {
+        ReleaseCUserContext(fresh);
+        return status;
+    }
+    if (logged)
+    {
+        ReleaseCUserContext(fresh);
+        fresh = logged;
+    }
+    else
+        m_hUser.AppendTail(fresh);
+    fresh->AddRef();
+    *user = fresh;
+    return S_OK;
+}
+
+long CAccountManager::LogoutUser(void* user)
+{
+    CUserContext* context = static_cast<CUserContext*>(user);
+    TPtrList<CUserContext>* list = &m_hUser;
+    int position = user ? list->FindIndex(context) : 0;
+    if (!position && user)
+    {
+        list = &m_hRevoked;
+        position = list->FindIndex(context);
+    }
+    if (!position)
+        return E_INVALIDARG;
+    if (context->Release() > 0)
+        return S_OK;
+    list->RemoveAt(position);
+    ReleaseCUserContext(context);
+    return S_OK;
+}
+
+long CAccountManager::ChangePassword(void* user, const char* password)
+{
+    CUserContext* actor = ActingUser(user, false);
+    if (!actor || CheckNewAccount("x", password) != S_OK)
+        return E_INVALIDARG;
+    unsigned long index = 0;
+    long status = FindUser(*actor, &index);
+    if (status != S_OK)
+        return status;
+    tagSTREAMBUF old = actor->m_Password;
+    actor->m_Password = tagSTREAMBUF{};
+    tagSTREAMBUF typed = TextBuf(password);
+    status = CopyStreamBuf(actor->m_Password, typed.data, typed.length);
+    if (status == S_OK)
+        status = BeginUpdate(false);
+    if (status == S_OK)
+    {
+        status = WriteUser(*actor, index);
+        Step("user");
+        status = FinishUpdate(status);
+    }
+    if (status != S_OK)
+        std::swap(actor->m_Password, old);
+    // `old` now holds whichever password is no longer in use.
+    if (old.data)
+        OPENSSL_cleanse(old.data, old.length);
+    FreeStreamBuf(old);
+    return status;
+}
+
+long CAccountManager::RenameUser(void* user, const char* oldName, const char* newName)
+{
+    CUserContext* actor = ActingUser(user, false);
+    if (!actor || CheckNewAccount(newName, nullptr) != S_OK)
+        return E_INVALIDARG;
+    CUserContext from, to;
+    memset(static_cast<void*>(&from), 0, sizeof from);
+    memset(static_cast<void*>(&to), 0, sizeof to);
+    unsigned long own = 0, index = 0, taken = 0;
+    unsigned char digest[16];
+    long status = MakeContext(from, oldName, nullptr);
+    if (status == S_OK)
+        status = MakeContext(to, newName, nullptr);
+    if (status == S_OK)
+        status = FindUser(*actor, &own);
+    if (status == S_OK)
+        status = FindUser(from, &index);
+    if (status == S_OK && own != index && !UserHasAdminRight(*actor))
+        status = E_INVALIDARG;
+    if (status == S_OK && FindUser(to, &taken) == S_OK)
+        status = E_INVALIDARG;
+    if (status == S_OK)
+        status = HashUserName(to, digest);
+    CUserContext* logged = status == S_OK ? FindLogonUser(index) : nullptr;
+    if (status == S_OK)
+        status = BeginUpdate(false);
+    if (status == S_OK)
+    {
+        status = WriteHashIndex(digest, index);
+        Step("index");
+        if (status == S_OK)
+            status = WriteUserName(*actor, to, index);
+        Step("name");
+        status = FinishUpdate(status);
+    }
+    if (status == S_OK && logged)
+        std::swap(logged->m_Name, to.m_Name);
+    from.FreeBuffers();
+    to.FreeBuffers();
+    return status;
+}
+
+long CAccountManager::GetUserRight(void* user, unsigned long* right)
+{
+    *right = 0;
+    if (!IsValidUserHandle(user))
+        return E_INVALIDARG;
+    *right = static_cast<CUserContext*>(user)->m_nRight;
+    return S_OK;
+}
+
+long CAccountManager::GetUserRight(void* user, const char* name, unsigned long* right)
+{
+    *right = 0;
+    CUserContext* actor = ActingUser(user, false);
+    if (!actor)
+        return E_INVALIDARG;
+    CUserContext target;
+    memset(static_cast<void*>(&target), 0, sizeof target);
+    unsigned long own = 0, index = 0;
+    long status = MakeContext(target, name, nullptr);
+    if (status == S_OK)
+        status = FindUser(*actor, &own);
+    if (status == S_OK)
+        status = FindUser(target, &index);
+    target.FreeBuffers();
+    if (status != S_OK)
+        return status;
+    if (own == index)
+    {
+        *right = actor->m_nRight;
+        return S_OK;
+    }
+    if (!UserHasAdminRight(*actor))
+        return E_INVALIDARG;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    CViewTable table(m_nUserCount);
+    CScopedBuf plain;
+    status = table.Get() ? ReadList(fp, false, actor->m_AdminPassword, plain, table.Get(), m_nUserCount)
+                         : E_OUTOFMEMORY;
+    CloseDataBase(fp);
+    if (status == S_OK)
+        *right = GetLE32(table.Get()[index].value.data);
+    return status;
+}
+
+long CAccountManager::FindUser(CUserContext& user, unsigned long* index)
+{
+    unsigned char digest[16];
+    if (!user.m_Name.length || HashUserName(user, digest) != S_OK)
+        return E_FAIL;
+    FILE* fp = OpenDataBase();
+    if (!fp)
+        return E_FAIL;
+    CScopedBuf slots;
+    slots.Get().length = uint32_t(m_nUserCount * kSlot);
+    long status = AllocStreamBuf(slots) == 0 ? S_OK : E_OUTOFMEMORY;
+    if (status == S_OK && (fseek(fp, long(m_nIndexOffset), SEEK_SET) != 0 ||
+                           Read(slots.Data(), slots.Length(), fp) != long(slots.Length())))
+        status = E_FAIL;
+    CloseDataBase(fp);
+    for (unsigned long i = 0; status == S_OK && i < m_nUserCount; ++i)
+    {
+        if (memcmp(slots.Data() + i * kSlot, digest, kSlot) == 0)
+        {
+            *index = i;
+            return S_OK;
+        }
+    }
+    return status == S_OK ? E_FAIL : status;
+}
+
+CUserContext* CAccountManager::FindLogonUser(unsigned long index)
+{
+    for (int i = 1; i <= m_hUser.GetCount(); ++i)
+    {
+        CUserContext* user = m_hUser.GetAt(i);
+        unsigned long found = 0;
+        if (FindUser(*user, &found) == S_OK && found == index)
+            return user;
+    }
+    return nullptr;
+}
+
+bool CAccountManager::IsSameAccount(CUserContext& user)
+{
+    CUserContext stored;
+    memset(static_cast<void*>(&stored), 0, sizeof stored);
+    unsigned long index = 0;
+    bool same = CopyStreamBuf(stored.m_Name, user.m_Name.data, user.m_Name.length) == S_OK &&
+                CopyStreamBuf(stored.m_Password, user.m_Password.data, user.m_Password.length) == S_OK &&
+                LoadCUserContext(stored, &index) == S_OK && SameStreamBuf(stored.m_PublicKey, user.m_PublicKey);
+    stored.FreeBuffers();
+    return same;
+}
+
+void CAccountManager::Revoke(CUserContext* user)
+{
+    int position = m_hUser.FindIndex(user);
+    if (!position)
+        return;
+    m_hUser.RemoveAt(position);
+    user->FreeBuffers();
+    user->m_nRight = 0;
+    m_hRevoked.AppendTail(user);
+}
+
+bool CAccountManager::IsValidUserHandle(void* user)
+{
+    if (!user || user == reinterpret_cast<void*>(uintptr_t(0xFFFFFFFFu)))
+        return false;
+    CUserContext* context = static_cast<CUserContext*>(user);
+    if (!m_hUser.Find(context))
+        return false;
+    // The account must still be in the file, with the keys it logged on with.
+    if (IsSameAccount(*context))
+        return true;
+    Revoke(context);
+    return false;
+}
+
+bool CAccountManager::IsUser(void* user, const char* name)
+{
+    if (!IsValidUserHandle(user))
+        return false;
+    CUserContext target;
+    memset(static_cast<void*>(&target), 0, sizeof target);
+    unsigned long own = 0, index = 0;
+    bool same = MakeContext(target, name, nullptr) == S_OK &&
+                FindUser(*static_cast<CUserContext*>(user), &own) == S_OK && FindUser(target, &index) == S_OK &&
+                own == index;
+    target.FreeBuffers();
+    return same;
+}
+
+long CAccountManager::EnumUserStart(void* user, void** enumeration)
+{
+    *enumeration = nullptr;
+    CUserContext* actor = ActingUser(user, false);
+    if (!actor)
+        return E_INVALIDARG;
+    bool admin = UserHasAdminRight(*actor);
+    unsigned long own = 0;
+    if (FindUser(*actor, &own) != S_OK)
+        return E_FAIL;
+    tagUSERENUM* state = new (std::nothrow) tagUSERENUM();
+    if (!state)
+        return E_OUTOFMEMORY;
+    state->ownRight = actor->m_nRight;
+    state->ownIndex = own;
+    FILE* fp = OpenDataBase();
+    long status = fp ? S_OK : E_FAIL;
+    state->count = fp ? m_nUserCount : 0;
+    if (status == S_OK && state->count == 0)
+        status = S_NOMOREUSERS;
+    CViewTable names(state->count), rights(state->count);
+    if (status == S_OK)
+        status = names.Get() && rights.Get() ? S_OK : E_OUTOFMEMORY;
+    if (status == S_OK)
+        status = ReadList(fp, true, actor->m_DBKey, state->names, names.Get(), state->count);
+    if (status == S_OK && admin)
+        status = ReadList(fp, false, actor->m_AdminPassword, state->rights, rights.Get(), state->count);
+    if (fp)
+        CloseDataBase(fp);
+    if (status == S_OK || status == S_NOMOREUSERS)
+    {
+        state->nameTable = status == S_OK ? names.Detach() : nullptr;
+        state->rightTable = status == S_OK && admin ? rights.Detach() : nullptr;
+        *enumeration = state;
+        return status;
+    }
+    EnumUserStop(state);
+    return status;
+}
+
+long CAccountManager::EnumUserNext(void* enumeration, char* name, unsigned long* nameLength,
+                                   unsigned long* right)
+{
+    tagUSERENUM* state = static_cast<tagUSERENUM*>(enumeration);
+    if (!state || !nameLength || *nameLength < 1)
+        return E_INVALIDARG;
+    if (state->cursor >= state->count)
+        return S_NOMOREUSERS;
+    unsigned long i = state->cursor++;
+    if (state->nameTable)
+    {
+        tagSTREAMBUF entry = state->nameTable[i].value;
+        unsigned long used = entry.length < *nameLength - 1 ? entry.length : *nameLength - 1;
+        if (name)
+        {
+            if (used)
+                memcpy(name, entry.data, used);
+            name[used] = 0;
+        }
+        *nameLength = used + 1;
+    }
+    if (right)
+    {
+        if (state->rightTable)
+            *right = GetLE32(state->rightTable[i].value.data);
+        else
+            *right = i == state->ownIndex ? state->ownRight : 0;
+    }
+    return S_OK;
+}
+
+long CAccountManager::EnumUserStop(void* enumeration)
+{
+    tagUSERENUM* state = static_cast<tagUSERENUM*>(enumeration);
+    if (!state)
+        return E_INVALIDARG;
+    FreeStreamBuf(state->names);
+    FreeStreamBuf(state->rights);
+    delete[] state->nameTable;
+    delete[] state->rightTable;
+    delete state;
+    return S_OK;
+}
+
+unsigned long CAccountManager::GetNumberOfUser(void* user, unsigned long mask)
+{
+    void* enumeration = nullptr;
+    if (EnumUserStart(user, &enumeration) != S_OK)
+    {
+        if (enumeration)
+            EnumUserStop(enumeration);
+        return 0;
+    }
+    unsigned long count = 0, right = 0;
+    char name[256];
+    for (unsigned long length = sizeof name; EnumUserNext(enumeration, name, &length, &right) == S_OK;
+         length = sizeof name)
+    {
+        if (mask == 0 || (right & mask))
+            ++count;
+    }
+    EnumUserStop(enumeration);
+    return count;
+}
