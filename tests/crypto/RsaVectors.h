@@ -1,0 +1,82 @@
+#pragma once
+
+// Published PKCS #1 v1.5 test vectors (RSA Laboratories, pkcs1v15crypt-vectors.txt
+// and pkcs1v15sign-vectors.txt): the 1024-bit key of Example 1 in each file with
+// Encryption Example 1.1 and Signature Example 1.1 (SHA-1 in a DigestInfo).
+
+// Crypt
+const char* const kCrypt_n =
+    "a8b3b284af8eb50b387034a860f146c4919f318763cd6c5598c8ae4811a1e0ab"
+    "c4c7e0b082d693a5e7fced675cf4668512772c0cbc64a742c6c630f533c8cc72"
+    "f62ae833c40bf25842e984bb78bdbf97c0107d55bdb662f5c4e0fab9845cb514"
+    "8ef7392dd3aaff93ae1e6b667bb3d4247616d4f5ba10d4cfd226de88d39f16fb";
+const char* const kCrypt_e =
+    "010001";
+const char* const kCrypt_d =
+    "53339cfdb79fc8466a655c7316aca85c55fd8f6dd898fdaf119517ef4f52e8fd"
+    "8e258df93fee180fa0e4ab29693cd83b152a553d4ac4d1812b8b9fa5af0e7f55"
+    "fe7304df41570926f3311f15c4d65a732c483116ee3d3d2d0af3549ad9bf7cbf"
+    "b78ad884f84d5beb04724dc7369b31def37d0cf539e9cfcdd3de653729ead5d1";
+const char* const kCrypt_p =
+    "d32737e7267ffe1341b2d5c0d150a81b586fb3132bed2f8d5262864a9cb9f30a"
+    "f38be448598d413a172efb802c21acf1c11c520c2f26a471dcad212eac7ca39d";
+const char* const kCrypt_q =
+    "cc8853d1d54da630fac004f471f281c7b8982d8224a490edbeb33d3e3d5cc93c"
+    "4765703d1dd791642f1f116a0dd852be2419b2af72bfe9a030e860b0288b5d77";
+const char* const kCrypt_dp =
+    "0e12bf1718e9cef5599ba1c3882fe8046a90874eefce8f2ccc20e4f2741fb0a3"
+    "3a3848aec9c9305fbecbd2d76819967d4671acc6431e4037968db37878e695c1";
+const char* const kCrypt_dq =
+    "95297b0f95a2fa67d00707d609dfd4fc05c89dafc2ef6d6ea55bec771ea33373"
+    "4d9251e79082ecda866efef13c459e1a631386b7e354c899f5f112ca85d71583";
+const char* const kCrypt_qinv =
+    "4f456c502493bdc0ed2ab756a3a6ed4d67352a697d4216e93212b127a63d5411"
+    "ce6fa98d5dbefd73263e3728142743818166ed7dd63687dd2a8ca1d2f4fbd8e1";
+const char* const kCrypt_msg =
+    "6628194e12073db03ba94cda9ef9532397d50dba79b987004afefe34";
+const char* const kCrypt_ct =
+    "50b4c14136bd198c2f3c3ed243fce036e168d56517984a263cd66492b80804f1"
+    "69d210f2b9bdfb48b12f9ea05009c77da257cc600ccefe3a6283789d8ea0e607"
+    "ac58e2690ec4ebc10146e8cbaa5ed4d5cce6fe7b0ff9efc1eabb564dbf498285"
+    "f449ee61dd7b42ee5b5892cb90601f30cda07bf26489310bcd23b528ceab3c31";
+// Sign
+const char* const kSign_n =
+    "a56e4a0e701017589a5187dc7ea841d156f2ec0e36ad52a44dfeb1e61f7ad991"
+    "d8c51056ffedb162b4c0f283a12a88a394dff526ab7291cbb307ceabfce0b1df"
+    "d5cd9508096d5b2b8b6df5d671ef6377c0921cb23c270a70e2598e6ff89d19f1"
+    "05acc2d3f0cb35f29280e1386b6f64c4ef22e1e1f20d0ce8cffb2249bd9a2137";
+const char* const kSign_e =
+    "010001";
+const char* const kSign_d =
+    "33a5042a90b27d4f5451ca9bbbd0b44771a101af884340aef9885f2a4bbe92e8"
+    "94a724ac3c568c8f97853ad07c0266c8c6a3ca0929f1e8f11231884429fc4d9a"
+    "e55fee896a10ce707c3ed7e734e44727a39574501a532683109c2abacaba283c"
+    "31b4bd2f53c3ee37e352cee34f9e503bd80c0622ad79c6dcee883547c6a3b325";
+const char* const kSign_p =
+    "e7e8942720a877517273a356053ea2a1bc0c94aa72d55c6e86296b2dfc967948"
+    "c0a72cbccca7eacb35706e09a1df55a1535bd9b3cc34160b3b6dcd3eda8e6443";
+const char* const kSign_q =
+    "b69dca1cf7d4d7ec81e75b90fcca874abcde123fd2700180aa90479b6e48de8d"
+    "67ed24f9f19d85ba275874f542cd20dc723e6963364a1f9425452b269a6799fd";
+const char* const kSign_dp =
+    "28fa13938655be1f8a159cbaca5a72ea190c30089e19cd274a556f36c4f6e19f"
+    "554b34c077790427bbdd8dd3ede2448328f385d81b30e8e43b2fffa027861979";
+const char* const kSign_dq =
+    "1a8b38f398fa712049898d7fb79ee0a77668791299cdfa09efc0e507acb21ed7"
+    "4301ef5bfd48be455eaeb6e1678255827580a8e4e8e14151d1510a82a3f2e729";
+const char* const kSign_qinv =
+    "27156aba4126d24a81f3a528cbfb27f56886f840a9f6e86e17a44b94fe931958"
+    "4b8e22fdde1e5a2e3bd8aa5ba8d8584194eb2190acf832b847f13a3d24a79f4d";
+const char* const kSign_msg =
+    "cdc87da223d786df3b45e0bbbc721326d1ee2af806cc315475cc6f0d9c66e1b6"
+    "2371d45ce2392e1ac92844c310102f156a0d8d52c1f4c40ba3aa65095786cb76"
+    "9757a6563ba958fed0bcc984e8b517a3d5f515b23b8a41e74aa867693f90dfb0"
+    "61a6e86dfaaee64472c00e5f20945729cbebe77f06ce78e08f4098fba41f9d61"
+    "93c0317e8b60d4b6084acb42d29e3808a3bc372d85e331170fcbf7cc72d0b71c"
+    "296648b3a4d10f416295d0807aa625cab2744fd9ea8fd223c42537029828bd16"
+    "be02546f130fd2e33b936d2676e08aed1b73318b750a0167d0";
+const char* const kSign_sig =
+    "6bc3a06656842930a247e30d5864b4d819236ba7c68965862ad7dbc4e24af28e"
+    "86bb531f03358be5fb74777c6086f850caef893f0d6fcc2d0c91ec013693b4ea"
+    "00b80cd49aac4ecb5f8911afe539ada4a8f3823d1d13e472d1490547c659c761"
+    "7f3d24087ddb6f2b72096167fc097cab18e9a458fcb634cdce8ee35894c484d7";
