@@ -1456,8 +1456,11 @@ long CAccountManager::RenameUser(void* user, const char* oldName, const char* ne
         Step("name");
         status = FinishUpdate(status);
     }
-    if (status == S_OK && logged)
+    // Someone renamed by another user logs on again under the new name.
+    if (status == S_OK && logged == actor)
         std::swap(logged->m_Name, to.m_Name);
+    else if (status == S_OK && logged)
+        Revoke(logged);
     from.FreeBuffers();
     to.FreeBuffers();
     return status;
