@@ -1,4 +1,5 @@
 #include "CProfile.h"
+#include "TempDirTest.h"
 
 #include <gtest/gtest.h>
 
@@ -18,29 +19,17 @@ namespace fs = std::filesystem;
 
 namespace
 {
-class ProfileTest : public ::testing::Test
+class ProfileTest : public TempDirTest
 {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/profile-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        TempDirTest::SetUp();
         path = dir + "/test.rc";
     }
-    void TearDown() override { fs::remove_all(dir); }
 
-    void WriteFile(const std::string& content) const
-    {
-        std::ofstream(path, std::ios::binary) << content;
-    }
-    std::string ReadFile() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    void WriteFile(const std::string& content) const { Put(path, content); }
+    std::string ReadFile() const { return Take(path); }
     std::string Get(const char* section, const char* key) const
     {
         CProfile profile(path.c_str());
@@ -56,7 +45,6 @@ protected:
         return n;
     }
 
-    std::string dir;
     std::string path;
 };
 
@@ -293,16 +281,14 @@ TEST_F(ProfileTest, RewriteKeepsTheFileMode)
 TEST_F(ProfileTest, RewriteThroughASymbolicLinkKeepsTheLink)
 {
     std::string target = dir + "/real.rc";
-    std::ofstream(target) << "[S]\nK=1\n";
+    Put(target, "[S]\nK=1\n");
     ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
     {
         CProfile profile(path.c_str());
         profile.WriteProfile("S", "K", "2");
     }
     EXPECT_TRUE(fs::is_symlink(path));
-    std::ifstream in(target);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "[S]\nK=2\n");
+    EXPECT_EQ(Take(target), "[S]\nK=2\n");
 }
 
 TEST_F(ProfileTest, FileThatCannotBeOpenedGivesNothingAndTakesNothing)
