@@ -25,30 +25,47 @@ int BoundPort(int sd)
 
 bool IsOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
 
-// A TCP listener on an ephemeral port of all local addresses.
-struct Listener
+// A socket bound to an ephemeral port of all local addresses.
+struct Endpoint
 {
     CSocket sock;
     int port = -1;
-    Listener()
+    explicit Endpoint(int type)
     {
-        sock.Socket(SOCK_STREAM);
+        sock.Socket(type);
         EXPECT_EQ(sock.Bind(0), 0);
-        sock.Listen(4);
         port = BoundPort(sock.GetSd());
     }
 };
 
-// A datagram socket bound to an ephemeral port.
-struct Datagram
+struct Listener : Endpoint
 {
-    CSocket sock;
-    int port = -1;
-    Datagram()
+    Listener() : Endpoint(SOCK_STREAM) { sock.Listen(4); }
+};
+
+struct Datagram : Endpoint
+{
+    Datagram() : Endpoint(SOCK_DGRAM) {}
+};
+
+// A stream connection over loopback, its client bound to `from` if given.
+struct Connection
+{
+    Listener server;
+    CSocket client;
+    CSocket accepted;
+    explicit Connection(const char* from = nullptr)
     {
-        sock.Socket(SOCK_DGRAM);
-        EXPECT_EQ(sock.Bind(0), 0);
-        port = BoundPort(sock.GetSd());
+        client.Socket(SOCK_STREAM);
+        if (from)
+        {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            EXPECT_EQ(inet_pton(AF_INET, from, &local.sin_addr), 1);
+            EXPECT_EQ(bind(client.GetSd(), reinterpret_cast<sockaddr*>(&local), sizeof(local)), 0);
+        }
+        EXPECT_TRUE(client.Connect("127.0.0.1", server.port));
+        server.sock.Accept(accepted);
     }
 };
 
@@ -237,11 +254,9 @@ TEST(CSocketTest, WrongKindTransfersTouchNoData)
 
 TEST(CSocketTest, StreamRoundTripOverLoopback)
 {
-    Listener server;
-    CSocket client, accepted;
-    client.Socket(SOCK_STREAM);
-    ASSERT_TRUE(client.Connect("127.0.0.1", server.port));
-    server.sock.Accept(accepted);
+    Connection link;
+    CSocket& client = link.client;
+    CSocket& accepted = link.accepted;
     EXPECT_STREQ(accepted.GetRemoteIP(), "127.0.0.1");
     EXPECT_EQ(accepted.GetRemote_b4IP(), 1);
 
@@ -258,17 +273,9 @@ TEST(CSocketTest, StreamRoundTripOverLoopback)
 
 TEST(CSocketTest, RemoteLastOctetComesFromThePeerAddress)
 {
-    Listener server;
-    CSocket client, accepted;
-    client.Socket(SOCK_STREAM);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ASSERT_EQ(inet_pton(AF_INET, "127.0.0.23", &local.sin_addr), 1);
-    ASSERT_EQ(bind(client.GetSd(), reinterpret_cast<sockaddr*>(&local), sizeof(local)), 0);
-    ASSERT_TRUE(client.Connect("127.0.0.1", server.port));
-    server.sock.Accept(accepted);
-    EXPECT_STREQ(accepted.GetRemoteIP(), "127.0.0.23");
-    EXPECT_EQ(accepted.GetRemote_b4IP(), 23);
+    Connection link("127.0.0.23");
+    EXPECT_STREQ(link.accepted.GetRemoteIP(), "127.0.0.23");
+    EXPECT_EQ(link.accepted.GetRemote_b4IP(), 23);
 }
 
 TEST(CSocketTest, BindingATakenPortReturnsAddressInUse)
@@ -348,16 +355,12 @@ TEST(CSocketTest, SendToABadAddressSendsNothing)
 // A negative length must never reach the system as a huge size.
 TEST(CSocketTest, NegativeLengthsAreRefused)
 {
-    Listener server;
-    CSocket client, accepted;
-    client.Socket(SOCK_STREAM);
-    ASSERT_TRUE(client.Connect("127.0.0.1", server.port));
-    server.sock.Accept(accepted);
+    Connection link;
     char buf[4] = {};
-    EXPECT_EQ(client.Send(buf, -1, 0), -1);
+    EXPECT_EQ(link.client.Send(buf, -1, 0), -1);
     EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(client.Send("abcd", 4, 0), 4);
-    EXPECT_EQ(accepted.Receive(buf, -5, 0), -1);
+    EXPECT_EQ(link.client.Send("abcd", 4, 0), 4);
+    EXPECT_EQ(link.accepted.Receive(buf, -5, 0), -1);
     EXPECT_EQ(errno, EINVAL);
 
     Datagram udp;
