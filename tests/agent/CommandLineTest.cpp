@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ const CommandLineCase kCases[] = {
     {"DebugWithExtra", {"-d", "extra"}, true, 0, kIgnored},
 };
 
+void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << c.name; }
+
 class CommandLineTest : public testing::TestWithParam<CommandLineCase>
 {
 };
@@ -60,8 +63,8 @@ TEST_P(CommandLineTest, PrintsItsTextAndEndsWithItsStatus)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, CommandLineTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<CommandLineCase>& info)
-                         { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<CommandLineCase>& param)
+                         { return std::string(param.param.name); });
 
 const char kMissingConfig[] = "config file does not exist,error: No such file or directory\n";
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 
@@ -75,6 +76,8 @@ const RotationCase kRotationCases[] = {
     {"NextNegative", "[LogFile]\nMaxNumber=3\nNextNumber=-2\n", 1, 3, 2},
 };
 
+void PrintTo(const RotationCase& c, std::ostream* os) { *os << c.name; }
+
 class MiscLogRotationTest : public testing::TestWithParam<RotationCase>
 {
 };
@@ -98,8 +101,8 @@ TEST_P(MiscLogRotationTest, OpensTheNextFileAndAdvancesTheCounter)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, MiscLogRotationTest, testing::ValuesIn(kRotationCases),
-                         [](const testing::TestParamInfo<RotationCase>& info)
-                         { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RotationCase>& param)
+                         { return std::string(param.param.name); });
 
 TEST(MiscLogTest, FiveStartsReuseTheThreeFilesInTurn)
 {
