@@ -1,0 +1,370 @@
+#include "CAgentDoc.h"
+
+#include "CException.h"
+#include "CLog.h"
+#include "CSignalPipe.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/select.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+const char szVersion[] = "1.30.10";
+
+bool CAgentDoc::m_bDebugOn = false;
+
+namespace
+{
+const char kProfilePath[] = "/etc/tavrine/Dorvik.rc";
+const char kProfileDir[] = "/etc/tavrine";
+const int kHostNameSize = 32;
+const int kTickSeconds = 2;
+// Every 30th tick, once a minute, the agent announces itself again.
+const int kTicksPerBroadcast = 30;
+// Once the listening and discovery sockets are opened at start-up, a null
+// one at the loop means that creating it failed, and the agent ends with
+// status 1. Until they are opened the loop waits on the sockets there are.
+const bool kListenersOpened = false;
+
+int nTick = 0;
+bool bExecuted = false;
+
+struct SignalSetting
+{
+    int sig;
+    CAgentDoc::PFNSIGNAL handler;
+    const char* failure;
+};
+
+const SignalSetting kSignalSettings[] = {
+    {SIGTERM, SignalProcessor, "Can not set fuction to catch SIGTERM\n"},
+    {SIGPIPE, SIG_IGN, "Can not ignore signal SIGPIPE\n"},
+    {SIGUSR2, SignalProcessor, "Can not set fuction to catch SIGUSR2\n"},
+};
+
+// Whether `path` is known not to exist; any other lookup failure counts as
+// present.
+bool IsMissing(const char* path)
+{
+    struct stat st;
+    return lstat(path, &st) != 0 && errno == ENOENT;
+}
+
+// Installs a handler whose signal the loop is to serve; ends the agent with
+// `failure` when that cannot be done.
+void InstallHandler(int sig, CAgentDoc::PFNSIGNAL handler, const char* failure)
+{
+    if (!CSignalPipe::Open())
+    {
+        ShowInfo("Can not open the signal pipe: %s\n", strerror(errno));
+        Exit(1);
+    }
+    if (CAgentDoc::Signal(sig, handler) == SIG_ERR)
+    {
+        ShowInfo("%s", failure);
+        Exit(1);
+    }
+}
+
+void DeleteSocket(CSocket*& pSocket)
+{
+    if (!pSocket)
+        return;
+    pSocket->Close();
+    delete pSocket;
+    pSocket = nullptr;
+}
+} // namespace
+
+CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
+{
+    CheckConfigFile();
+    CLog::OpenLogfile();
+}
+
+CAgentDoc::~CAgentDoc() { CLog::CloseLogfile(); }
+
+CString CAgentDoc::ReadHostName()
+{
+    char name[kHostNameSize] = {};
+    // A longer name is cut; the buffer keeps its final NUL either way.
+    gethostname(name, sizeof name - 1);
+    name[sizeof name - 1] = '\0';
+    return CString(name);
+}
+
+void CAgentDoc::CheckConfigFile()
+{
+    if (!IsMissing(kProfilePath) || !IsMissing(kProfileDir))
+        return;
+    UrgentInfo("config file does not exist,error: %s\n", strerror(ENOENT));
+    Exit(1);
+}
+
+void CAgentDoc::ParseCommandLine(int argc, char** argv)
+{
+    const int nArgs = argc - 1;
+    const char* first = nArgs > 0 ? argv[1] : "";
+    auto is = [first](const char* option) { return strcmp(first, option) == 0; };
+    if (nArgs == 3 && (is("/i") || is("-i") || is("--init")))
+        InitSystemAccount(argv[2], argv[3]);
+    if (nArgs == 1 && (is("-V") || is("--version")))
+    {
+        ShowInfo("current version is : %s.\n", szVersion);
+        exit(0);
+    }
+    if (nArgs == 1 && (is("-d") || is("--debug") || is("-v") || is("--verbose")))
+    {
+        m_bDebugOn = true;
+        return;
+    }
+    ShowInfo("Ignored error parameter!\n");
+}
+
+// The account manager makes the first account from the name and password
+// here once it exists; until then making one always fails.
+void CAgentDoc::InitSystemAccount(const char* /*name*/, const char* /*password*/)
+{
+    ShowInfo("Failed to initialize system sccount!\n");
+    exit(1);
+}
+
+void CAgentDoc::ProcessSignal()
+{
+    for (const SignalSetting& setting : kSignalSettings)
+        InstallHandler(setting.sig, setting.handler, setting.failure);
+}
+
+// The object tree and the network side are built here, before the timer
+// starts, as their parts of the agent arrive.
+void CAgentDoc::OnNewDocument() { SetTimer(); }
+
+CAgentDoc::PFNSIGNAL CAgentDoc::Signal(int sig, PFNSIGNAL handler)
+{
+    struct sigaction action = {};
+    struct sigaction previous = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    if (sigaction(sig, &action, &previous) != 0)
+        return SIG_ERR;
+    return previous.sa_handler;
+}
+
+void CAgentDoc::SetTimer()
+{
+    InstallHandler(SIGALRM, OnTimer, "Can not set function to catch SIGALRM.\n");
+    itimerval timer = {};
+    timer.it_value.tv_sec = kTickSeconds;
+    timer.it_interval.tv_sec = kTickSeconds;
+    if (setitimer(ITIMER_REAL, &timer, nullptr) != 0)
+    {
+        ShowInfo("Can not start the clock timer: %s\n", strerror(errno));
+        Exit(1);
+    }
+}
+
+void CAgentDoc::Run()
+{
+    ShowInfo("dorvik daemon is running well...\n");
+    for (;;)
+        ReceiveData(Select());
+}
+
+int CAgentDoc::Select()
+{
+    int nReady;
+    while ((nReady = SelectOnce()) < 1)
+        ;
+    return nReady;
+}
+
+// The read set is rebuilt for every wait: the work of a signal may have
+// closed a connection, and waiting on its old descriptor would fail forever.
+int CAgentDoc::SelectOnce()
+{
+    m_FdSet.Zero();
+    if (kListenersOpened && (!m_pSvrBCRetSocket || !m_pSvrLstnSocket))
+        Exit(1);
+    AddToReadSet(m_pSvrBCRetSocket);
+    AddToReadSet(m_pSvrLstnSocket);
+    m_FdSet.Set(CSignalPipe::GetReadFd());
+    const int nMaxFd = std::max(CSocket::GetMaxSd(), CSignalPipe::GetReadFd());
+    const int nReady = select(nMaxFd + 1, m_FdSet.GetSet(), nullptr, nullptr, nullptr);
+    if (RunRecordedSignals())
+        return 0;
+    return nReady;
+}
+
+void CAgentDoc::AddToReadSet(CSocket* pSocket)
+{
+    if (pSocket)
+        m_FdSet.Set(pSocket->GetSd());
+}
+
+bool CAgentDoc::IsReady(CSocket* pSocket) const
+{
+    return pSocket && m_FdSet.IsSet(pSocket->GetSd());
+}
+
+// One kind of readiness per pass: discovery, then a new connection, then
+// (once connections exist) the connections in list order. What is not
+// served stays readable for a later pass.
+void CAgentDoc::ReceiveData(int nReady)
+{
+    if (nReady < 1)
+        return;
+    if (IsReady(m_pSvrBCRetSocket))
+    {
+        AcceptServerNotice();
+        return;
+    }
+    if (IsReady(m_pSvrLstnSocket))
+        AcceptServerCall();
+}
+
+bool CAgentDoc::RunRecordedSignals()
+{
+    bool bAny = false;
+    for (int sig = CSignalPipe::Fetch(); sig != CSignalPipe::kNone; sig = CSignalPipe::Fetch())
+    {
+        bAny = true;
+        OnSignal(sig);
+    }
+    return bAny;
+}
+
+void CAgentDoc::OnSignal(int sig)
+{
+    switch (sig)
+    {
+    case SIGALRM:
+        OnTimerTick();
+        break;
+    case SIGUSR2:
+        ListConnectedHalsen();
+        break;
+    case SIGTERM:
+        Signal(SIGTERM, SIG_DFL);
+        Exit(0);
+    case CSignalPipe::kWrongAlarm:
+        ShowInfo("catch signal SIGALRM error!\n");
+        break;
+    default:
+        break;
+    }
+}
+
+void CAgentDoc::OnTimerTick()
+{
+    if (m_pfnTimerProc)
+        m_pfnTimerProc();
+    OnClockTick();
+}
+
+// The schedule, the connections and the root folder tick here as well, in
+// that order, once they exist.
+void CAgentDoc::OnClockTick()
+{
+    if (++nTick % kTicksPerBroadcast == 0)
+    {
+        BroadcastToWorld();
+        nTick = 0;
+    }
+}
+
+void CAgentDoc::ListConnectedHalsen() { UrgentInfo("no halsen is connected\n"); }
+
+// Runs to the end only once, even when Exit is reached again meanwhile.
+void CAgentDoc::DeleteContents()
+{
+    CLog::FlushLog();
+    if (bExecuted)
+        return;
+    bExecuted = true;
+    ShowInfo("Close socket connection!\n");
+    DeleteSocket(m_pSvrLstnSocket);
+    DeleteSocket(m_pSvrBCRetSocket);
+    m_pfnTimerProc = nullptr;
+    for (void* handle = m_SoList.GetHead(); handle; handle = m_SoList.GetNext())
+        dlclose(handle);
+    m_SoList.RemoveAll();
+}
+
+// Discovery, connection accepting and announcements belong to the
+// management-server links; until those exist there is nothing to serve.
+void CAgentDoc::AcceptServerNotice() {}
+
+void CAgentDoc::AcceptServerCall() {}
+
+void CAgentDoc::BroadcastToWorld() {}
+
+void Exit(int status)
+{
+    ShowInfo("ExitInstance\n");
+    ExitInstance(status);
+}
+
+void ExitInstance(int status)
+{
+    g_AgentDoc.DeleteContents();
+    exit(status);
+}
+
+void OnTimer(int sig) { CSignalPipe::Record(sig == SIGALRM ? SIGALRM : CSignalPipe::kWrongAlarm); }
+
+void SignalProcessor(int sig) { CSignalPipe::Record(sig); }
+
+void terminator()
+{
+    ShowInfo("call our terminator()\n");
+    CLog::FlushLog();
+    if (old_terminate)
+        old_terminate();
+    abort();
+}
+
+const char* GetErrorInfo(int code)
+{
+    switch (code)
+    {
+    case 801:
+        return "Error";
+    case 802:
+        return "Access Denied";
+    case 803:
+        return "Not found";
+    case 804:
+        return "Abort";
+    case 805:
+        return "Invalid argument";
+    case 806:
+        return "Time Out";
+    default:
+        return "Functional";
+    }
+}
+
+int RunProtected(void (*body)())
+{
+    try
+    {
+        body();
+    }
+    catch (CException&)
+    {
+        return 1;
+    }
+    catch (...)
+    {
+        ShowInfo("catch all ... in main()\n");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "CFdSet.h"
+#include "CObject.h"
+#include "CSocket.h"
+#include "CString.h"
+#include "TPtrList.h"
+
+#include <exception>
+
+extern const char szVersion[];
+
+// The one document of the agent: it owns the sockets, the connections, the
+// plug-ins and the object tree, starts them up, runs the loop and the clock
+// tick, and shuts them down.
+class CAgentDoc : public CObject
+{
+public:
+    typedef void (*PFNSIGNAL)(int);
+    typedef void (*PFNTIMERPROC)();
+
+    CAgentDoc();
+    virtual ~CAgentDoc();
+    CAgentDoc(const CAgentDoc&) = delete;
+    CAgentDoc& operator=(const CAgentDoc&) = delete;
+
+    void ParseCommandLine(int argc, char** argv);
+    void ProcessSignal();
+    void OnNewDocument();
+    [[noreturn]] void Run();
+    // Installs `handler` with an empty mask and SA_RESTART; returns the
+    // previous handler, or SIG_ERR (-1) when sigaction fails.
+    static PFNSIGNAL Signal(int sig, PFNSIGNAL handler);
+    void SetTimer();
+    // Waits until a socket is readable; returns how many are (at least 1).
+    int Select();
+    // One wait: runs the signals recorded meanwhile and then returns 0, or
+    // returns the number of readable sockets when no signal came.
+    int SelectOnce();
+    void ReceiveData(int nReady);
+    void OnClockTick();
+    void DeleteContents();
+    void ListConnectedHalsen();
+    void CheckConfigFile();
+
+    // This machine's host name, at most 31 characters.
+    static CString ReadHostName();
+
+    CFdSet m_FdSet;
+    CSocket* m_pSvrLstnSocket = nullptr;
+    CSocket* m_pSvrBCRetSocket = nullptr;
+    CPtrList m_SoList;
+    CString m_strHostName;
+    PFNTIMERPROC m_pfnTimerProc = nullptr;
+
+    static bool m_bDebugOn;
+
+private:
+    [[noreturn]] void InitSystemAccount(const char* name, const char* password);
+    void AddToReadSet(CSocket* pSocket);
+    bool IsReady(CSocket* pSocket) const;
+    // Does the work of every signal recorded since the last call; true when
+    // there was any.
+    bool RunRecordedSignals();
+    void OnSignal(int sig);
+    void OnTimerTick();
+    void AcceptServerNotice();
+    void AcceptServerCall();
+    void BroadcastToWorld();
+};
+
+[[noreturn]] void Exit(int status);
+[[noreturn]] void ExitInstance(int status);
+void OnTimer(int sig);
+void SignalProcessor(int sig);
+[[noreturn]] void terminator();
+const char* GetErrorInfo(int code);
+// Runs `body` (the agent's start-up and loop) and returns main's status.
+int RunProtected(void (*body)());
+
+extern CAgentDoc g_AgentDoc;
+extern std::terminate_handler old_terminate;
