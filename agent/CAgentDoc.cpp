@@ -1,5 +1,6 @@
 #include "CAgentDoc.h"
 
+#include "CAccountManager.h"
 #include "CException.h"
 #include "CLog.h"
 #include "CSignalPipe.h"
@@ -127,12 +128,16 @@ void CAgentDoc::ParseCommandLine(int argc, char** argv)
     ShowInfo("Ignored error parameter!\n");
 }
 
-// The account manager makes the first account from the name and password
-// here once it exists; until then making one always fails.
-void CAgentDoc::InitSystemAccount(const char* /*name*/, const char* /*password*/)
+void CAgentDoc::InitSystemAccount(const char* name, const char* password)
 {
-    ShowInfo("Failed to initialize system sccount!\n");
-    exit(1);
+    if (g_am.Init(name, password) != 0)
+    {
+        ShowInfo("Failed to initialize system sccount!\n");
+        exit(1);
+    }
+    ShowInfo("System initialize successful!\nnew account generated:\naccount name:%s\npassword:%s\n", name,
+             password);
+    exit(0);
 }
 
 void CAgentDoc::ProcessSignal()

@@ -2,6 +2,7 @@
 
 #include "CDESCrypt.h"
 #include "CHashMD5.h"
+#include "CProfile.h"
 #include "CRandom.h"
 #include "CScopedBuf.h"
 #include "StatusWords.h"
@@ -14,6 +15,7 @@ unsigned char g_desiv[8] = {'v', 'a', 'r', 'd', 'e', 'l', 'k', ' '};
 namespace
 {
 const unsigned long kCredentialHeader = 6;
+const char kProfilePath[] = "/etc/tavrine/Dorvik.rc";
 
 long RunDES(unsigned char* key, bool encrypt, tagSTREAMBUF data)
 {
@@ -148,5 +150,8 @@ long CXCrypt::InitLocation(const char* hostName, unsigned long* value)
     memcpy(words, digest, sizeof words);
     value[0] = words[0];
     value[1] = words[1];
+    CProfile profile(kProfilePath);
+    profile.WriteProfile("Location", "Value1", int32_t(words[0]));
+    profile.WriteProfile("Location", "Value2", int32_t(words[1]));
     return S_OK;
 }

@@ -25,7 +25,8 @@ public:
     bool DecodeUserProfile(const char* text);
 
     // Makes the agent identity: value[0] and value[1] receive the two
-    // 32-bit numbers. 0, or the failing step's status.
+    // 32-bit numbers, which also go to the profile's "Location" section.
+    // 0, or the failing step's status.
     static long InitLocation(const char* hostName, unsigned long* value);
 
     CString m_strUser;

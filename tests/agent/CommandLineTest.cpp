@@ -22,6 +22,8 @@ struct CommandLineCase
 const std::string kIgnored = "Ignored error parameter!\n";
 const std::string kVersion = "current version is : 1.30.10.\n";
 const std::string kInitFailed = "Failed to initialize system sccount!\n";
+const std::string kInitDone =
+    "System initialize successful!\nnew account generated:\naccount name:admin\npassword:secret\n";
 
 const CommandLineCase kCases[] = {
     {"NoArguments", {}, true, 0, ""},
@@ -31,9 +33,10 @@ const CommandLineCase kCases[] = {
     {"LongDebug", {"--debug"}, true, 0, ""},
     {"ShortVerbose", {"-v"}, true, 0, ""},
     {"LongVerbose", {"--verbose"}, true, 0, ""},
-    {"SlashInit", {"/i", "admin", "secret"}, false, 1, kInitFailed},
-    {"ShortInit", {"-i", "admin", "secret"}, false, 1, kInitFailed},
-    {"LongInit", {"--init", "admin", "secret"}, false, 1, kInitFailed},
+    {"SlashInit", {"/i", "admin", "secret"}, false, 0, kInitDone},
+    {"ShortInit", {"-i", "admin", "secret"}, false, 0, kInitDone},
+    {"LongInit", {"--init", "admin", "secret"}, false, 0, kInitDone},
+    {"InitEmptyName", {"--init", "", "secret"}, false, 1, kInitFailed},
     {"InitAlone", {"--init"}, true, 0, kIgnored},
     {"InitWithNameOnly", {"--init", "admin"}, true, 0, kIgnored},
     {"InitWithTooMany", {"--init", "admin", "secret", "more"}, true, 0, kIgnored},

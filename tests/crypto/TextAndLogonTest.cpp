@@ -120,12 +120,4 @@ TEST(Credential, RefusesMalformedTexts)
     EXPECT_TRUE(!y.DecodeUserProfile(ToR64(changedSalt).c_str()) || y.m_strPassword != "secret");
 }
 
-TEST(Location, GivesFreshValuesEachTime)
-{
-    unsigned long a[2] = {0, 0}, b[2] = {0, 0};
-    ASSERT_EQ(CXCrypt::InitLocation("host", a), S_OK);
-    ASSERT_EQ(CXCrypt::InitLocation("host", b), S_OK);
-    EXPECT_TRUE(a[0] != b[0] || a[1] != b[1]);
-    EXPECT_LE(a[0], 0xFFFFFFFFul);
-}
 } // namespace
