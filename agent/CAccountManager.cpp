@@ -387,10 +387,7 @@ long CAccountManager::GetAdminPassword(tagSTREAMBUF adminPrivateKey, tagSTREAMBU
 
 CUserContext* CAccountManager::AllocCUserContext()
 {
-    CUserContext* user = new (std::nothrow) CUserContext;
-    if (user)
-        memset(static_cast<void*>(user), 0, sizeof *user);
-    return user;
+    return new (std::nothrow) CUserContext;
 }
 
 bool CAccountManager::ReleaseCUserContext(CUserContext* user)
@@ -1156,7 +1153,6 @@ long CAccountManager::Init(const char* name, const char* password)
     if (status != S_OK)
         return status;
     CUserContext user;
-    memset(static_cast<void*>(&user), 0, sizeof user);
     CScopedBuf adminKey;
     unsigned char digest[16];
     user.m_nRight = kInitialAdminRight;
@@ -1215,7 +1211,6 @@ long CAccountManager::AddUser(void* user, const char* name, const char* password
     if (!actor || CheckNewAccount(name, password) != S_OK)
         return E_INVALIDARG;
     CUserContext added;
-    memset(static_cast<void*>(&added), 0, sizeof added);
     added.m_nRight = uint32_t(right | kUserRight);
     unsigned long index = 0;
     unsigned char digest[16];
@@ -1263,7 +1258,6 @@ long CAccountManager::DelUser(void* user, const char* name)
     if (!actor)
         return E_INVALIDARG;
     CUserContext target;
-    memset(static_cast<void*>(&target), 0, sizeof target);
     unsigned long index = 0;
     long status = MakeContext(target, name, nullptr);
     if (status == S_OK)
@@ -1301,7 +1295,6 @@ long CAccountManager::UpdateUser(void* user, const char* name, unsigned long rig
     if (!actor)
         return E_INVALIDARG;
     CUserContext target;
-    memset(static_cast<void*>(&target), 0, sizeof target);
     target.m_nRight = uint32_t(right);
     unsigned long index = 0;
     long status = MakeContext(target, name, nullptr);
@@ -1427,8 +1420,6 @@ long CAccountManager::RenameUser(void* user, const char* oldName, const char* ne
     if (!actor || CheckNewAccount(newName, nullptr) != S_OK)
         return E_INVALIDARG;
     CUserContext from, to;
-    memset(static_cast<void*>(&from), 0, sizeof from);
-    memset(static_cast<void*>(&to), 0, sizeof to);
     unsigned long own = 0, index = 0, taken = 0;
     unsigned char digest[16];
     long status = MakeContext(from, oldName, nullptr);
@@ -1482,7 +1473,6 @@ long CAccountManager::GetUserRight(void* user, const char* name, unsigned long* 
     if (!actor)
         return E_INVALIDARG;
     CUserContext target;
-    memset(static_cast<void*>(&target), 0, sizeof target);
     unsigned long own = 0, index = 0;
     long status = MakeContext(target, name, nullptr);
     if (status == S_OK)
@@ -1553,7 +1543,6 @@ CUserContext* CAccountManager::FindLogonUser(unsigned long index)
 bool CAccountManager::IsSameAccount(CUserContext& user)
 {
     CUserContext stored;
-    memset(static_cast<void*>(&stored), 0, sizeof stored);
     unsigned long index = 0;
     bool same = CopyStreamBuf(stored.m_Name, user.m_Name.data, user.m_Name.length) == S_OK &&
                 CopyStreamBuf(stored.m_Password, user.m_Password.data, user.m_Password.length) == S_OK &&
@@ -1592,7 +1581,6 @@ bool CAccountManager::IsUser(void* user, const char* name)
     if (!IsValidUserHandle(user))
         return false;
     CUserContext target;
-    memset(static_cast<void*>(&target), 0, sizeof target);
     unsigned long own = 0, index = 0;
     bool same = MakeContext(target, name, nullptr) == S_OK &&
                 FindUser(*static_cast<CUserContext*>(user), &own) == S_OK && FindUser(target, &index) == S_OK &&

@@ -6,7 +6,7 @@
 
 // One account in memory. A pointer to a logged-on context is the user handle
 // that the rest of the agent passes around. Every buffer belongs to the
-// context.
+// context; a new context is all empty.
 class CUserContext
 {
 public:
@@ -17,17 +17,17 @@ public:
     // Frees the administrator secrets unlocked by an administrator check.
     void FreeAdminSecrets();
 
-    tagSTREAMBUF m_Name;
-    tagSTREAMBUF m_Password;
-    uint32_t m_nRight;
-    tagSTREAMBUF m_DBKey;
-    tagSTREAMBUF m_PublicKey;
-    tagSTREAMBUF m_PrivateKey;
-    tagSTREAMBUF m_AdminPublicKey;
-    tagSTREAMBUF m_AdminPrivateKey;
-    tagSTREAMBUF m_AdminPassword;
-    tagSTREAMBUF m_RightSign;
-    tagSTREAMBUF m_Reserved;
-    tagSTREAMBUF m_AdminKeyBlob;
-    int32_t m_nRef;
+    tagSTREAMBUF m_Name{0, nullptr};
+    tagSTREAMBUF m_Password{0, nullptr};
+    uint32_t m_nRight = 0;
+    tagSTREAMBUF m_DBKey{0, nullptr};
+    tagSTREAMBUF m_PublicKey{0, nullptr};
+    tagSTREAMBUF m_PrivateKey{0, nullptr};
+    tagSTREAMBUF m_AdminPublicKey{0, nullptr};
+    tagSTREAMBUF m_AdminPrivateKey{0, nullptr};
+    tagSTREAMBUF m_AdminPassword{0, nullptr};
+    tagSTREAMBUF m_RightSign{0, nullptr};
+    tagSTREAMBUF m_Reserved{0, nullptr};
+    tagSTREAMBUF m_AdminKeyBlob{0, nullptr};
+    int32_t m_nRef = 0;
 };

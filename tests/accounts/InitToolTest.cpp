@@ -69,12 +69,13 @@ TEST(InitAndDump, TheToolReportsDamage)
 {
     CAccountManager am;
     ASSERT_EQ(am.Init("admin", "secret"), S_OK);
-    // Flip a byte of the name list's ciphertext.
+    // Flip the first salt byte of the name list's envelope: the list then
+    // either fails its padding check or yields a name unlike its digest.
     FILE* f = fopen("/etc/tavrine/ZELRAID.PWD", "r+");
     ASSERT_NE(f, nullptr);
-    fseek(f, 16736 + 40, SEEK_SET);
+    fseek(f, 16736 + 14, SEEK_SET);
     int c = fgetc(f);
-    fseek(f, 16736 + 40, SEEK_SET);
+    fseek(f, 16736 + 14, SEEK_SET);
     fputc(c ^ 0x55, f);
     fclose(f);
     CommandResult dump = Command(kDump + " secret");
