@@ -523,7 +523,7 @@ long CAccountManager::CreateNewStorage()
     PutLE32(p + 28, uint32_t(rightOffset));
     PutLE32(p + nameOffset, uint32_t(nameOffset + kNameListSkip));
     PutLE32(p + rightOffset, uint32_t(rightOffset + kRightListSkip));
-    int fd = open(DataBasePath(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    int fd = open(DataBasePath(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     if (fd < 0)
     {
         perror("Error when open database");
@@ -637,7 +637,7 @@ long CAccountManager::BeginUpdate(bool fresh)
         perror("Error when open database");
         return E_FAIL;
     }
-    int to = open(m_strWorkPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int to = open(m_strWorkPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     bool ok = to >= 0;
     char chunk[4096];
     for (ssize_t n; ok && (n = read(from, chunk, sizeof chunk)) != 0;)

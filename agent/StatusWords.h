@@ -2,13 +2,15 @@
 
 #include <cstdint>
 
-// Status words of the agent's account and security code: 0 is success and
-// failures carry the top bit. They are sign-extended into `long`, so a status
-// is negative exactly when it reports a failure.
-const long S_OK = 0;
-const long E_OUTOFMEMORY = int32_t(0x80000002u);
-const long E_FAIL = int32_t(0x80004005u);
-const long E_ACCESSDENIED = int32_t(0x80004009u);
-const long E_INVALIDARG = int32_t(0x80070057u);
+// Status words of the agent: 0 is success, failures are 0x8000xxxx. They are
+// the values and names of the plug-in contract's status words, so statuses
+// of the two sides compare equal.
+typedef uint32_t STATUS;
+
+const STATUS S_OK = 0;
+const STATUS E_OUTOFMEMORY = 0x80000002;
+const STATUS E_FAIL = 0x80004005;
+const STATUS E_ACCESSDENIED = 0x80004009;
+const STATUS E_INVALIDARG = 0x80070057;
 // Enumeration: no more users, or an empty database.
-const long S_NOMOREUSERS = 259;
+const STATUS S_NOMOREUSERS = 259;
