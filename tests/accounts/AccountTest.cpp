@@ -300,6 +300,25 @@ TEST_F(Accounts_, AdministratorsMadeByAnAdministratorCanAdminister)
     EXPECT_TRUE(FileHoldsExpected());
 }
 
+TEST_F(Accounts_, TheAdministratorBitAloneGivesNoPower)
+{
+    Add("mallory", "m", 0x10);
+    void* h = nullptr;
+    ASSERT_EQ(m_am.LoginUser("mallory", "m", &h), S_OK);
+    CUserContext* context = static_cast<CUserContext*>(h);
+    context->m_nRight |= CAccountManager::kAdminRight;
+    EXPECT_FALSE(m_am.UserHasAdminRight(*context));
+    EXPECT_EQ(m_am.AddUser(h, "trudy", "t", 0), E_INVALIDARG);
+    EXPECT_EQ(m_am.DelUser(h, "admin"), E_INVALIDARG);
+    // A real administrator's check unlocks both secrets into its context.
+    CUserContext* admin = static_cast<CUserContext*>(m_hAdmin);
+    ASSERT_TRUE(m_am.UserHasAdminRight(*admin));
+    EXPECT_EQ(admin->m_AdminPrivateKey.length, 708u);
+    EXPECT_EQ(admin->m_AdminPassword.length, 16u);
+    m_am.LogoutUser(h);
+    EXPECT_TRUE(FileHoldsExpected());
+}
+
 TEST_F(Accounts_, LogonsOfDeletedOrRenamedAccountsEnd)
 {
     Add("hank", "h", 0);
