@@ -211,10 +211,10 @@ bool CProfile::FindEntry(const char* section, const char* key)
 long CProfile::PhysicalLineLength()
 {
     long start = ftell(fp);
-    char* piece = m_Buf.GetBuf();
-    while (fgets(piece, kPieceSize, fp) && !strchr(piece, '\n'))
-    {
-    }
+    int c;
+    do
+        c = fgetc(fp);
+    while (c != EOF && c != '\n');
     long length = ftell(fp) - start;
     fseek(fp, start, SEEK_SET);
     return length;

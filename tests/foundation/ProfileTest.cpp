@@ -162,6 +162,8 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirLine)
         {"over-long last line without newline is replaced whole", "[S]\nK=" + kLong300, "S", "K", "v",
          "[S]\nK=v\n"},
         {"over-long value is written whole", "", "S", "K", kLong300.c_str(), "[S]\nK=" + kLong300 + "\n"},
+        {"line holding a NUL byte is replaced up to its own end", std::string("[S]\nK=a\0b\nJ=1\n", 14), "S",
+         "K", "new", "[S]\nK=new\nJ=1\n"},
         {"value containing '='", "", "S", "K", "a=b", "[S]\nK=a=b\n"},
         {"carriage return in a value is kept", "", "S", "K", "v\r", "[S]\nK=v\r\n"},
         {"key with a blank is another key", "[S]\nK = V\n", "S", "K", "x", "[S]\nK = V\nK=x\n"},
