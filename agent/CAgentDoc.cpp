@@ -89,7 +89,10 @@ CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
     CLog::OpenLogfile();
 }
 
-CAgentDoc::~CAgentDoc() { CLog::CloseLogfile(); }
+CAgentDoc::~CAgentDoc()
+{
+    CLog::CloseLogfile();
+}
 
 CString CAgentDoc::ReadHostName()
 {
@@ -148,7 +151,10 @@ void CAgentDoc::ProcessSignal()
 
 // The object tree and the network side are built here, before the timer
 // starts, as their parts of the agent arrive.
-void CAgentDoc::OnNewDocument() { SetTimer(); }
+void CAgentDoc::OnNewDocument()
+{
+    SetTimer();
+}
 
 CAgentDoc::PFNSIGNAL CAgentDoc::Signal(int sig, PFNSIGNAL handler)
 {
@@ -284,7 +290,10 @@ void CAgentDoc::OnClockTick()
     }
 }
 
-void CAgentDoc::ListConnectedHalsen() { UrgentInfo("no halsen is connected\n"); }
+void CAgentDoc::ListConnectedHalsen()
+{
+    UrgentInfo("no halsen is connected\n");
+}
 
 // Runs to the end only once, even when Exit is reached again meanwhile.
 void CAgentDoc::DeleteContents()
@@ -322,9 +331,15 @@ void ExitInstance(int status)
     exit(status);
 }
 
-void OnTimer(int sig) { CSignalPipe::Record(sig == SIGALRM ? SIGALRM : CSignalPipe::kWrongAlarm); }
+void OnTimer(int sig)
+{
+    CSignalPipe::Record(sig == SIGALRM ? SIGALRM : CSignalPipe::kWrongAlarm);
+}
 
-void SignalProcessor(int sig) { CSignalPipe::Record(sig); }
+void SignalProcessor(int sig)
+{
+    CSignalPipe::Record(sig);
+}
 
 void terminator()
 {

@@ -19,13 +19,22 @@ const char kLogSection[] = "LogFile";
 const int kDefaultMaxNumber = 1000000;
 const int kLargestMaxNumber = 0x7ffffffe;
 
-// Formats like printf into `text`, cutting at CLog::kMaxInfo characters.
-void FormatInfo(char (&text)[CLog::kMaxInfo + 1], const char* fmt, va_list args)
+// Formats like printf, cutting at CLog::kMaxInfo characters, and hands the
+// text to `show`.
+void ShowFormatted(void (*show)(const char*), const char* fmt, va_list args)
     __attribute__((format(printf, 2, 0)));
 
-void FormatInfo(char (&text)[CLog::kMaxInfo + 1], const char* fmt, va_list args)
+void ShowFormatted(void (*show)(const char*), const char* fmt, va_list args)
 {
+    char text[CLog::kMaxInfo + 1];
     vsnprintf(text, sizeof text, fmt, args);
+    show(text);
+}
+
+void ShowUrgent(const char* text)
+{
+    fputs(text, stderr);
+    fflush(stderr);
 }
 
 // The misc log repeats everything the agent prints, account passwords given
@@ -45,23 +54,18 @@ FILE* OpenPrivate(const char* path)
 
 void ShowInfo(const char* fmt, ...)
 {
-    char text[CLog::kMaxInfo + 1];
     va_list args;
     va_start(args, fmt);
-    FormatInfo(text, fmt, args);
+    ShowFormatted(CLog::ShowInfo, fmt, args);
     va_end(args);
-    CLog::ShowInfo(text);
 }
 
 void UrgentInfo(const char* fmt, ...)
 {
-    char text[CLog::kMaxInfo + 1];
     va_list args;
     va_start(args, fmt);
-    FormatInfo(text, fmt, args);
+    ShowFormatted(ShowUrgent, fmt, args);
     va_end(args);
-    fputs(text, stderr);
-    fflush(stderr);
 }
 
 // Standard output is flushed at once so that a watcher of a redirected

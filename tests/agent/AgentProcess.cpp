@@ -23,7 +23,10 @@ int MillisecondsLeft(Clock::time_point deadline)
 }
 } // namespace
 
-const char* AgentProcess::Binary() { return TAVRINE_BUILD_DIR "/agent/dorvik"; }
+const char* AgentProcess::Binary()
+{
+    return TAVRINE_BUILD_DIR "/agent/dorvik";
+}
 
 AgentProcess::AgentProcess(const std::vector<std::string>& args)
 {
@@ -132,7 +135,10 @@ bool AgentProcess::Reap(int options)
     return true;
 }
 
-bool AgentProcess::IsRunning() { return m_pid > 0 && !Reap(WNOHANG); }
+bool AgentProcess::IsRunning()
+{
+    return m_pid > 0 && !Reap(WNOHANG);
+}
 
 int AgentProcess::WaitExit(int timeoutMs)
 {

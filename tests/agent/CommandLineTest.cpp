@@ -47,7 +47,10 @@ const CommandLineCase kCases[] = {
     {"DebugWithExtra", {"-d", "extra"}, true, 0, kIgnored},
 };
 
-void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommandLineCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CommandLineTest : public testing::TestWithParam<CommandLineCase>
 {

@@ -97,20 +97,18 @@ std::string DumpHeading(const void* p, const char* lengths)
 TEST(DumpMemoryTest, ShowsEveryByteWithIndexCharacterAndValue)
 {
     const std::string bytes = "\x41\xC8";
-    EXPECT_EQ(DumpOf(bytes), DumpHeading(bytes.data(), "2(Hex)\t2(Dec)") +
-                                 "0\tA\t41\n"
-                                 "1\t\xC8\tffffffc8\n");
+    EXPECT_EQ(DumpOf(bytes), DumpHeading(bytes.data(), "2(Hex)\t2(Dec)") + "0\tA\t41\n"
+                                                                           "1\t\xC8\tffffffc8\n");
 }
 
 TEST(DumpMemoryTest, SignExtendsHighBytesAndKeepsLinesWholeAroundNul)
 {
     const std::string bytes("\x00\x7F\x80\xFF\x0A", 5);
-    EXPECT_EQ(DumpOf(bytes), DumpHeading(bytes.data(), "5(Hex)\t5(Dec)") +
-                                 "0\t\t0\n"
-                                 "1\t\x7F\t7f\n"
-                                 "2\t\x80\tffffff80\n"
-                                 "3\t\xFF\tffffffff\n"
-                                 "4\t\n\ta\n");
+    EXPECT_EQ(DumpOf(bytes), DumpHeading(bytes.data(), "5(Hex)\t5(Dec)") + "0\t\t0\n"
+                                                                           "1\t\x7F\t7f\n"
+                                                                           "2\t\x80\tffffff80\n"
+                                                                           "3\t\xFF\tffffffff\n"
+                                                                           "4\t\n\ta\n");
 }
 
 TEST(DumpMemoryTest, LengthIsShownInHexAndDecimal)
@@ -135,10 +133,10 @@ TEST(GetErrorInfoTest, MapsReplyCodesToTheirTexts)
         int code;
         const char* text;
     } cases[] = {
-        {800, "Functional"},      {801, "Error"},    {802, "Access Denied"},
-        {803, "Not found"},       {804, "Abort"},    {805, "Invalid argument"},
-        {806, "Time Out"},        {0, "Functional"}, {799, "Functional"},
-        {807, "Functional"},      {-801, "Functional"},
+        {800, "Functional"}, {801, "Error"},       {802, "Access Denied"},
+        {803, "Not found"},  {804, "Abort"},       {805, "Invalid argument"},
+        {806, "Time Out"},   {0, "Functional"},    {799, "Functional"},
+        {807, "Functional"}, {-801, "Functional"},
     };
     for (const auto& c : cases)
         EXPECT_STREQ(GetErrorInfo(c.code), c.text) << c.code;
@@ -168,7 +166,10 @@ TEST(RunProtectedTest, EscapingExceptionsEndTheAgentWithFailure)
 
 // Death tests compare standard error, so the child sends its standard
 // output there.
-void JoinOutputs() { dup2(STDERR_FILENO, STDOUT_FILENO); }
+void JoinOutputs()
+{
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+}
 
 TEST(TerminatorDeathTest, ReportsAndAborts)
 {

@@ -149,7 +149,10 @@ TEST_F(LoopTest, ShutdownWorkRunsOnceAndClosesTheSockets)
     EXPECT_EQ(g_AgentDoc.m_pfnTimerProc, nullptr);
 }
 
-void JoinOutputs() { dup2(STDERR_FILENO, STDOUT_FILENO); }
+void JoinOutputs()
+{
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+}
 
 TEST(LoopDeathTest, TerminationDuringAPassWaitsForItsEndAndExitsCleanly)
 {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -76,7 +76,10 @@ const RotationCase kRotationCases[] = {
     {"NextNegative", "[LogFile]\nMaxNumber=3\nNextNumber=-2\n", 1, 3, 2},
 };
 
-void PrintTo(const RotationCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RotationCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class MiscLogRotationTest : public testing::TestWithParam<RotationCase>
 {
