@@ -270,8 +270,12 @@ BOOL Morliven::GetDriverVersion(char* version, char* timestamp)
         return 0;
     ULONG vl = v.version_length < VERSION_TEXT_LENGTH ? v.version_length : VERSION_TEXT_LENGTH;
     ULONG tl = v.timestamp_length < VERSION_TEXT_LENGTH ? v.timestamp_length : VERSION_TEXT_LENGTH;
+    // Terminated here: a version shorter than "UNKNOWN" would otherwise
+    // keep that word's tail.
     memcpy(version, v.version, vl);
+    version[vl] = '\0';
     memcpy(timestamp, v.timestamp, tl);
+    timestamp[tl] = '\0';
     return 1;
 }
 
