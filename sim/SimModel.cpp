@@ -18,6 +18,9 @@ constexpr uint32_t kDefaultStripe = 64;
 constexpr uint32_t kDefaultRate = 1000; // one percent a second
 constexpr int32_t kNoEnclosure = 0xFF;
 constexpr uint32_t kLayoutMask = 0xFF;
+// A member slot that holds a working disk; a failed slot keeps its valid
+// bit and the index of the disk that was lost.
+constexpr uint8_t kOnline = STRM_VALID | STRM_ONLINE;
 
 const uint32_t kDisk40G = 78165360;
 const uint32_t kDisk80G = 156301488;
@@ -308,6 +311,16 @@ const Preset kPresets[] = {
     {"enclosure-battery", EnclosureBattery},
 };
 
+bool DiskInAnyArray(const SimState& s, int disk)
+{
+    for (const array& a : s.arrays)
+        if (Defined(a))
+            for (int i = 0; i < a.bWidth && i < MAX_MEMBERS; i++)
+                if (a.Strm[i].bIndex == disk && (a.Strm[i].blFlag & kOnline) == kOnline)
+                    return true;
+    return false;
+}
+
 int FindFreeDisk(const SimState& s, int adapter)
 {
     for (int p = 0; p < DISKS_PER_ADAPTER; p++)
@@ -555,21 +568,12 @@ void Step(SimState& s, uint32_t progress)
     }
 }
 
-uint32_t FreeDisk(const SimState& s, int disk)
+bool FreeDisk(const SimState& s, int disk)
 {
     return disk >= 0 && disk < MAX_DISKS && s.blocks[disk].blFlag == (BLK_PRESENT | BLK_USABLE) &&
            !DiskInAnyArray(s, disk);
 }
 
-bool DiskInAnyArray(const SimState& s, int disk)
-{
-    for (const array& a : s.arrays)
-        if (Defined(a))
-            for (int i = 0; i < a.bWidth && i < MAX_MEMBERS; i++)
-                if (a.Strm[i].bIndex == disk && (a.Strm[i].blFlag & STRM_VALID))
-                    return true;
-    return false;
-}
 
 bool FailDisk(SimState& s, int adapter, int position)
 {

@@ -80,7 +80,7 @@ bool SetTemperature(SimState& s, int adapter, int channel, int32_t value);
 bool SetVoltage(SimState& s, int adapter, int channel, bool twelve, int32_t millivolts);
 bool SetPower(SimState& s, int adapter, int channel, bool on);
 
-uint32_t FreeDisk(const SimState& s, int disk);
-bool DiskInAnyArray(const SimState& s, int disk);
+// Present, usable and in no array.
+bool FreeDisk(const SimState& s, int disk);
 
 } // namespace zelsim
