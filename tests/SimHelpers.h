@@ -41,7 +41,7 @@ inline std::unique_ptr<zelsim::SimState> Snapshot()
 }
 
 // Output of a shell command, with its exit status in *status.
-inline std::string Run(const std::string& command, int* status = nullptr)
+inline std::string Shell(const std::string& command, int* status = nullptr)
 {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
