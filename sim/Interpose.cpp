@@ -126,19 +126,16 @@ FILE* OpenScsi(const char* mode)
     return fopencookie(new ScsiCookie, "w", io);
 }
 
-// Files of the driver served from the state, or null to pass through;
-// *handled says which.
-FILE* SimFopen(const char* path, const char* mode, bool* handled)
+// Files of the driver are served from the state, the rest by the C library.
+FILE* SimFopen(const char* path, const char* mode, FILE* (*real)(const char*, const char*))
 {
-    *handled = true;
     if (Is(path, kProcDevices))
         return OpenProcDevices();
     if (Is(path, kProcMounts))
         return OpenMounts();
     if (Is(path, kProcScsi))
         return OpenScsi(mode);
-    *handled = false;
-    return nullptr;
+    return real(path, mode);
 }
 
 int OpenNodeDescriptor(int flags)
@@ -158,22 +155,14 @@ extern "C" {
 
 __attribute__((visibility("default"))) FILE* fopen(const char* path, const char* mode)
 {
-    bool handled = false;
-    FILE* f = SimFopen(path, mode, &handled);
-    if (handled)
-        return f;
     REAL(fopen);
-    return real_fopen(path, mode);
+    return SimFopen(path, mode, real_fopen);
 }
 
 __attribute__((visibility("default"))) FILE* fopen64(const char* path, const char* mode)
 {
-    bool handled = false;
-    FILE* f = SimFopen(path, mode, &handled);
-    if (handled)
-        return f;
     REAL(fopen64);
-    return real_fopen64(path, mode);
+    return SimFopen(path, mode, real_fopen64);
 }
 
 #define OPEN_BODY(realname, ...)                                                                                      \

@@ -105,6 +105,15 @@ const std::vector<Case>& Cases()
              EXPECT_EQ(Word(d9, 16), 156301488u);
              EXPECT_EQ(b[4 + 15 * 24], 0); // adapter 1 position 7 absent
          }},
+        {"integrity check", 0x4008, 64, [](uint8_t* b) { b[0] = 1, PutWord(b, 8, 0x70001001); },
+         [](const uint8_t* b, const SimState& st) {
+             EXPECT_EQ(b[2], 1); // Status: started
+             EXPECT_EQ(st.status[1].status, AS_SYNC);
+         }},
+        {"rebuild of a healthy array", 0x4009, 64, [](uint8_t* b) { b[0] = 0, PutWord(b, 60, 1); },
+         [](const uint8_t* b, const SimState&) { EXPECT_EQ(b[2], 0); }},
+        {"expansion of an empty slot", 0x401f, 56, [](uint8_t* b) { b[0] = 3, b[18] = 2; },
+         [](const uint8_t* b, const SimState&) { EXPECT_EQ(Word(b, 4), 0x80000003u); }},
         {"array status", 0x400a, 36, nullptr,
          [](const uint8_t* b, const SimState&) {
              EXPECT_EQ(Word(b, 0), 0xFFFFu);
@@ -174,6 +183,17 @@ const std::vector<Case>& Cases()
          [](const uint8_t* b, const SimState&) { EXPECT_EQ(Word(b, 4), 1u); }},
         {"set hot spares", 0x4025, 8, [](uint8_t* b) { Preset1(b), PutWord(b, 4, 0); },
          [](const uint8_t*, const SimState& s) { EXPECT_EQ(s.settings.hotSpares, 0u); }},
+        {"hot swap", 0x4028, 8, [](uint8_t* b) { Preset1(b), PutWord(b, 4, 255); },
+         [](const uint8_t* b, const SimState&) { EXPECT_EQ(Word(b, 4), 1u); }},
+        {"set buzzer", 0x402b, 8, [](uint8_t* b) { Preset1(b), PutWord(b, 4, 0); },
+         [](const uint8_t*, const SimState& s) { EXPECT_EQ(s.settings.buzzer, 0u); }},
+        {"set submit threshold", 0x4032, 8, [](uint8_t* b) { Preset1(b), PutWord(b, 4, 9); },
+         [](const uint8_t* b, const SimState& s) {
+             EXPECT_NE(Word(b, 0), 0u);
+             EXPECT_EQ(s.settings.submitThreshold, 9u);
+         }},
+        {"expansion rate", 0x4021, 8, [](uint8_t* b) { Preset1(b), b[4] = 1, b[5] = 3, b[6] = 0; },
+         [](const uint8_t* b, const SimState&) { EXPECT_EQ(b[7], 50); }},
         {"read threshold", 0x402d, 4, Preset1, [](const uint8_t* b, const SimState&) { EXPECT_EQ(Word(b, 0), 100u); }},
         {"set write threshold", 0x4030, 8, [](uint8_t* b) { Preset1(b), PutWord(b, 4, 42); },
          [](const uint8_t* b, const SimState& s) {
