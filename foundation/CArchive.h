@@ -3,6 +3,8 @@
 #include "CFile.h"
 #include "CString.h"
 
+#include <cstdint>
+
 // Values in the library's fixed little-endian byte form through a CFile.
 class CArchive : public CObject
 {
@@ -40,6 +42,9 @@ public:
     int ReadCount();
 
 private:
+    void WriteLittleEndian(uint64_t value, int n);
+    uint64_t ReadLittleEndian(int n);
+
     CFile* m_pFile;
     int m_nMode;
 };

@@ -7,6 +7,7 @@
 
 // One INI-style settings file, opened for a few reads or writes and closed
 // again; nothing is cached. A missing file is created (mode 0600) on open.
+// Every rewrite replaces the whole file at once, never part of it.
 class CProfile : public CObject
 {
 public:
@@ -26,6 +27,11 @@ private:
     void CloseFile();
     bool FindEntry(const char* section, const char* key);
     void InsertContent(const char* text, int n);
+    void FollowReplacement();
+    // Bytes from the current position to the end of its line (or file).
+    long PhysicalLineLength();
+    // Whether the current position starts a line.
+    bool FollowsLineEnd();
 
     FILE* fp = nullptr;
     CStreamBuf m_Buf;

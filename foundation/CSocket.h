@@ -42,6 +42,8 @@ public:
 
 private:
     static void NoteDescriptor(int sd);
+    // Takes over `sd` as this socket's descriptor, closing any previous one.
+    void Adopt(int sd);
 
     static int m_nMaxSd;
     sockaddr_in m_LocalAddr;

@@ -1,0 +1,5 @@
+#include "CTree.h"
+
+CTree::CTree() = default;
+
+CTree::~CTree() = default;
