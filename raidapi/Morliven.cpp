@@ -98,6 +98,13 @@ ULONG Morliven::Initialize()
     NumOfDiskBlock = UNKNOWN_COUNT;
     m_iMaintArray = -1;
     m_iMaintActivity = 0;
+    // The enclosure caches start unknown whether or not the driver answers.
+    for (int a = 0; a < MAX_ADAPTERS; a++)
+        for (int d = 0; d < DISKS_PER_ADAPTER; d++)
+        {
+            m_EncType[a][d] = -1;
+            m_EncPowerStatus[a][d] = -1;
+        }
     HANDLE h = OpenMorliven();
     if (h == -1)
     {
@@ -109,12 +116,6 @@ ULONG Morliven::Initialize()
     NumOfDiskBlock = RetryUnknown(&Morliven::GetDiskBlocks, h);
     CloseMorliven(h);
     CheckError();
-    for (int a = 0; a < MAX_ADAPTERS; a++)
-        for (int d = 0; d < DISKS_PER_ADAPTER; d++)
-        {
-            m_EncType[a][d] = -1;
-            m_EncPowerStatus[a][d] = -1;
-        }
     return 1;
 }
 
@@ -660,6 +661,8 @@ ULONG Morliven::UpdateMorlivenInfo()
     HANDLE h = OpenMorliven();
     if (h == -1)
         return 0;
+    // A driver that is there again makes the tables trustworthy again.
+    m_ulFlag &= ~FLAG_NO_DRIVER;
     NumOfDiskBlock = GetDiskBlocks(h);
     ULONG changed = 0;
     for (int i = 0; i < MAX_DISKS && !changed; i++)
@@ -755,6 +758,7 @@ BOOL Morliven::GetNotifyData()
         m_ulFlag |= FLAG_NO_DRIVER;
         return 0;
     }
+    m_ulFlag &= ~FLAG_NO_DRIVER;
     MORLIVENNOTIFICATION n;
     memset(&n, 0, sizeof(n));
     MorlivenIoControl(h, IOCTL_NOTIFY, &n);

@@ -327,6 +327,25 @@ TEST_F(Info, GarbledAnswersStayInsideTheTables)
     }
 }
 
+TEST_F(Info, DriverThatAppearsLaterIsReadOnTheNextRefresh)
+{
+    Sim([](SimState& s) { s.driverLoaded = 0; });
+    testing::internal::CaptureStdout();
+    Morliven m(0);
+    EXPECT_EQ(m.GetNotifyData(), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(m.m_ulFlag & Morliven::FLAG_NO_DRIVER);
+    EXPECT_EQ(m.m_EncType[1][7], -1);
+    Sim([](SimState& s) { s.driverLoaded = 1; });
+    m.UpdateMorlivenInfo();
+    EXPECT_FALSE(m.m_ulFlag & Morliven::FLAG_NO_DRIVER);
+    EXPECT_EQ(m.GetNumOfArray(), 3u);
+    EXPECT_EQ(m.GetNumOfDiskBlock(), 8u);
+    tagARRAYINFO a;
+    EXPECT_EQ(m.GetArray(0, &a), 1u);
+    EXPECT_STREQ(a.Name, "System");
+}
+
 TEST_F(Info, CountsWithoutADescriptor)
 {
     Morliven m(0);
