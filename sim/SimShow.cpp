@@ -203,6 +203,9 @@ std::string ShowState(const SimState& s)
                       "dimm %u MB\n",
                       a, b.module, b.pack, b.chargeStatus, b.cycles, b.temperature, b.voltage, m.dimmSize);
     }
+    const Counters& n = s.counters;
+    out << Format("requests %u, node opens %u, /proc/devices reads %u, mknods %u (%u not as the driver wants)\n",
+                  n.ioctls, n.nodeOpens, n.procDevicesOpens, n.mknods, n.badMknods);
     out << Format("events queued %u\n", s.numEvents);
     for (const Fault& f : s.faults)
         if (f.remaining)
