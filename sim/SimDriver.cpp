@@ -31,7 +31,7 @@ template <typename T> T& As(void* buf)
 
 bool ValidDisk(const SimState& s, const IOCTL_DISK_FRAME& f)
 {
-    return f.bController < s.numAdapters && f.bCh < CHANNELS_PER_ADAPTER && f.bID < 2;
+    return HasAdapter(s, f.bController) && f.bCh < CHANNELS_PER_ADAPTER && f.bID < 2;
 }
 
 uint8_t* RateTable(SimState& s, unsigned long code, const IOCTL_DISK_FRAME& f)
@@ -126,7 +126,7 @@ int Controller(SimState& s, void* buf)
 {
     IOCTL_CONTROLLER_FRAME& f = As<IOCTL_CONTROLLER_FRAME>(buf);
     memset(&f.Adapter, 0, sizeof(f.Adapter));
-    if (f.Adapterindex >= s.numAdapters)
+    if (!HasAdapter(s, f.Adapterindex))
     {
         f.ReturnCode = 0;
         return 0;
@@ -167,7 +167,7 @@ int Smart(SimState& s, void* buf)
 int Hardware(SimState& s, void* buf)
 {
     IOCTL_HARDWARE_FRAME& f = As<IOCTL_HARDWARE_FRAME>(buf);
-    if (f.AdapterIndex >= s.numAdapters)
+    if (!HasAdapter(s, f.AdapterIndex))
         return EINVAL;
     f.ReturnCode = RC_DONE;
     f.dwThornvaleType = 1;
@@ -210,7 +210,7 @@ int EnclosureRequest(SimState& s, void* buf)
     IOCTL_ENCLOSURE_FRAME& f = As<IOCTL_ENCLOSURE_FRAME>(buf);
     int adapter = f.bCh / CHANNELS_PER_ADAPTER;
     int channel = f.bCh % CHANNELS_PER_ADAPTER;
-    if (adapter >= static_cast<int>(s.numAdapters))
+    if (!HasAdapter(s, adapter))
         return EINVAL;
     if (f.bSubCmd == ENC_POWER_ON || f.bSubCmd == ENC_POWER_OFF)
     {
@@ -257,7 +257,7 @@ int Rename(SimState& s, void* buf)
 int BatteryRequest(SimState& s, unsigned long code, void* buf)
 {
     IOCTL_ADAPTER_FRAME& f = As<IOCTL_ADAPTER_FRAME>(buf);
-    if (f.AdapterId >= s.numAdapters)
+    if (!HasAdapter(s, f.AdapterId))
         return EINVAL;
     const Battery& b = s.adapters[f.AdapterId].battery;
     switch (code)
@@ -287,7 +287,7 @@ int BatteryRequest(SimState& s, unsigned long code, void* buf)
 int Dimm(SimState& s, void* buf)
 {
     IOCTL_DIMM_FRAME& f = As<IOCTL_DIMM_FRAME>(buf);
-    if (f.AdapterId >= s.numAdapters)
+    if (!HasAdapter(s, f.AdapterId))
         return EINVAL;
     f.DimmSize = s.adapters[f.AdapterId].dimmSize;
     return 0;

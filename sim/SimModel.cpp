@@ -430,7 +430,7 @@ void Notify(SimState& s, int disk)
 
 bool ValidPosition(const SimState& s, int adapter, int position)
 {
-    return adapter >= 0 && adapter < static_cast<int>(s.numAdapters) && position >= 0 &&
+    return adapter >= 0 && HasAdapter(s, adapter) && position >= 0 &&
            position < DISKS_PER_ADAPTER;
 }
 
@@ -566,6 +566,11 @@ void Step(SimState& s, uint32_t progress)
         if (act.progress == kFullProgress)
             Complete(s, g);
     }
+}
+
+bool HasAdapter(const SimState& s, uint32_t adapter)
+{
+    return adapter < s.numAdapters && adapter < MAX_ADAPTERS;
 }
 
 bool FreeDisk(const SimState& s, int disk)
@@ -767,7 +772,7 @@ namespace
 {
 Enclosure* FindEnclosure(SimState& s, int adapter, int channel)
 {
-    if (adapter < 0 || adapter >= static_cast<int>(s.numAdapters) || channel < 0 || channel >= CHANNELS_PER_ADAPTER)
+    if (adapter < 0 || !HasAdapter(s, adapter) || channel < 0 || channel >= CHANNELS_PER_ADAPTER)
         return nullptr;
     Enclosure* e = &s.adapters[adapter].enclosure[channel];
     return e->type == kNoEnclosure ? nullptr : e;

@@ -80,6 +80,10 @@ bool SetTemperature(SimState& s, int adapter, int channel, int32_t value);
 bool SetVoltage(SimState& s, int adapter, int channel, bool twelve, int32_t millivolts);
 bool SetPower(SimState& s, int adapter, int channel, bool on);
 
+// The driver may be told to report more adapters than it has tables for;
+// only the first two ever answer.
+bool HasAdapter(const SimState& s, uint32_t adapter);
+
 // Present, usable and in no array.
 bool FreeDisk(const SimState& s, int disk);
 

@@ -32,7 +32,7 @@ const char kUsage[] =
     "  step PERCENT                     advance every running activity\n"
     "  mount TEXT                       what /proc/mounts lists\n"
     "  devices TEXT|generated           what /proc/devices lists\n"
-    "  driver ok|none|old|low-major|major N|version MAJOR.MINOR\n"
+    "  driver ok|none|old|low-major|major N|version MAJOR.MINOR|adapters N\n"
     "  fault CODE fail|garbage N        the next N requests of CODE (hex) fail or answer noise\n"
     "  busy on|off\n"
     "  set SETTING VALUE                hot-spares, write-cache, hot-swap, buzzer, smart-check\n";
@@ -123,7 +123,7 @@ void Battery(const Args& a)
     int adapter = Number(a[1]);
     long value = Number(a[3]);
     Change([&](SimState& s) {
-        if (adapter < 0 || adapter >= static_cast<int>(s.numAdapters))
+        if (adapter < 0 || !HasAdapter(s, adapter))
             return false;
         zelsim::Battery& b = s.adapters[adapter].battery;
         const std::string& f = a[2];
@@ -183,6 +183,8 @@ void Driver(const Args& a)
             s.major = 60;
         else if (w == "major" && a.size() > 2)
             s.major = Number(a[2]);
+        else if (w == "adapters" && a.size() > 2)
+            s.numAdapters = Number(a[2]); // more than two: only two answer
         else if (w == "version" && a.size() > 2)
         {
             unsigned major = 0, minor = 0, beta = 0;

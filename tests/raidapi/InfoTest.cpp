@@ -346,6 +346,17 @@ TEST_F(Info, DriverThatAppearsLaterIsReadOnTheNextRefresh)
     EXPECT_STREQ(a.Name, "System");
 }
 
+TEST_F(Info, MoreAdaptersThanTheTablesHoldAreCutToTwo)
+{
+    Sim([](SimState& s) { s.numAdapters = 9; });
+    Morliven m(0);
+    EXPECT_EQ(m.GetNumOfController(), 2u);
+    EXPECT_EQ(m.GetNumOfDiskBlock(), 8u);
+    tagCONTROLLERINFO c;
+    EXPECT_EQ(m.GetController(2, &c), 0u);
+    EXPECT_EQ(m.CheckError(), 0);
+}
+
 TEST_F(Info, CountsWithoutADescriptor)
 {
     Morliven m(0);
