@@ -167,7 +167,7 @@ __attribute__((visibility("default"))) FILE* fopen64(const char* path, const cha
 
 #define OPEN_BODY(realname, ...)                                                                                      \
     mode_t mode = 0;                                                                                                  \
-    if (flags & (O_CREAT | O_TMPFILE))                                                                                \
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE)                                                        \
     {                                                                                                                 \
         va_list ap;                                                                                                   \
         va_start(ap, flags);                                                                                          \
