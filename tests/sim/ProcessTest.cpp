@@ -215,6 +215,20 @@ TEST_F(Processes, InjectedFaultsLastTheirCount)
     EXPECT_NE(status, 0) << "unused codes cannot be armed";
 }
 
+TEST_F(Processes, StateLivesInTheSandboxAndItsAbsenceMeansNoDriver)
+{
+    EXPECT_EQ(StatePath().rfind("/run/tavrine-sandbox/", 0), 0u) << StatePath();
+    std::string saved = StatePath();
+    setenv("ZELSIM_STATE", "/tmp/no-such-state", 1);
+    EXPECT_EQ(fopen("/proc/devices", "r"), nullptr);
+    EXPECT_EQ(open("/dev/zeldev", O_RDWR), -1);
+    int status = 0;
+    Shell("zelsim show 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    setenv("ZELSIM_STATE", saved.c_str(), 1);
+    EXPECT_NE(Shell("zelsim show").find("driver loaded"), std::string::npos);
+}
+
 TEST_F(Processes, LibraryReadsWhatShowPrints)
 {
     const char* compare = "zelprobe > /tmp/probe && zelsim show | grep -E '^(adapter|disk|array)' > /tmp/show && "
