@@ -1,0 +1,174 @@
+#pragma once
+
+#include "DriverRecords.h"
+#include "InfoRecords.h"
+
+// One adapter of the kernel RAID driver.  Every operation that talks to the
+// driver opens its device node, issues its requests and closes it again;
+// between calls the object only holds the tables it last read.
+class Morliven
+{
+public:
+    // m_ulFlag bits
+    enum : ULONG
+    {
+        FLAG_NO_DRIVER = 0x80000000,
+        FLAG_BUSY = 0x40000000,
+        FLAG_REBUILD = 0x20000000,
+        FLAG_INTEGRITY = 0x10000000,
+        FLAG_EXPANSION = 0x08000000
+    };
+    // m_errno values
+    static constexpr UINT ERR_VERSION_MISMATCH = 0x80000001;
+    static constexpr UINT ERR_DRIVER_NOT_FOUND = 0x80000002;
+    static constexpr ULONG UNKNOWN_COUNT = 0xFFFFFFFF;
+    static constexpr ULONG THIS_ADAPTER = 0xFFFFFFFF;
+
+    explicit Morliven(int adapterid);
+    ~Morliven();
+    Morliven(const Morliven&) = delete;
+    Morliven& operator=(const Morliven&) = delete;
+
+    ULONG Initialize();
+    ULONG ExitInstance();
+    BOOL StopUtility();
+
+    HANDLE OpenMorliven();
+    BOOL MorlivenIoControl(HANDLE h, INT Request, LPVOID SrbBuffer);
+    BOOL CloseMorliven(HANDLE h);
+
+    UINT IsValid(char* strErr);
+    UINT CheckVersion(HANDLE h);
+    BOOL GetDriverVersion(char* version, char* timestamp);
+    static int AscToInt(const char* buff, int length);
+
+    // Table readers on an open descriptor.
+    ULONG GetArrays(HANDLE h);
+    ULONG GetNumOfController(HANDLE h);
+    ULONG GetControllers(HANDLE h);
+    ULONG GetDiskBlocks(HANDLE h);
+
+    ULONG GetNumOfArray();
+    ULONG GetNumOfController();
+    ULONG GetNumOfDiskBlock();
+    ULONG GetNumOfArray(HANDLE h);
+    ULONG GetNumOfDiskBlock(HANDLE h);
+
+    ULONG GetArray(ULONG index, tagARRAYINFO* info);
+    ULONG GetArrayId(int* ids);
+    ULONG GetController(ULONG index, tagCONTROLLERINFO* info);
+    ULONG GetChannel(ULONG channel, tagCHANNELINFO* info);
+    ULONG GetDiskBlock(ULONG channel, ULONG device, tagDISKBLOCKINFO* info, ULONG adapter);
+    ULONG GetDiskBlock(ULONG index, tagDISKBLOCKINFO* info);
+    ULONG GetDiskBlock(ULONG arrayIndex, ULONG member, tagDISKBLOCKINFO* info);
+    char* GetDiskBlockString(ULONG index);
+    static BOOL SwapEndianStr(LPSTR String, ULONG Length);
+
+    ULONG UpdateMorlivenInfo();
+    BOOL CheckError();
+    BOOL HasError() { return m_bError; }
+    BOOL UpdateArrayStatus(HANDLE h);
+    BOOL GetArrayStatus(ULONG index, PARRAYSTATUS pAs);
+    BOOL GetNotifyData();
+    BOOL GetLastNotifyData(PMORLIVENNOTIFICATION pNotification);
+
+    UCHAR GetMaintenanceLength();
+    UCHAR PutMaintenanceLength(UCHAR length);
+    UCHAR GetChannelThreshold();
+    UCHAR PutChannelThreshold(UCHAR threshold);
+    UCHAR GetOriginalChannelCount();
+    UCHAR PutOriginalChannelCount(UCHAR count);
+    ULONG GetReadThreshold();
+    ULONG GetWriteThreshold();
+    ULONG SetReadThreshold(ULONG value);
+    ULONG SetWriteThreshold(ULONG value);
+    ULONG GetSubmitChannelThreshold();
+    ULONG SetSubmitChannelThreshold(ULONG value);
+    ULONG GetWriteMode();
+    ULONG SetWriteMode(ULONG mode);
+
+    int GetWriteCacheEnabled(BOOL& enabled);
+    int GetHotSparesEnabled(BOOL& enabled);
+    int GetHotSwapEnabled(BOOL& enabled);
+    int GetAlarmBuzzerEnabled(BOOL& enabled);
+    int GetSmartCheckEnabled(BOOL& enabled);
+    int SetWriteCacheEnabled(BOOL enabled);
+    int SetHotSparesEnabled(BOOL enabled);
+    int SetHotSwapEnabled(BOOL enabled);
+    int SetAlarmBuzzerEnabled(BOOL enabled);
+    int SetSmartCheckEnable(BOOL enabled);
+
+    UCHAR GetSyncRate(ULONG channel, ULONG device);
+    UCHAR GetRebuildRate(ULONG channel, ULONG device);
+    UCHAR GetExpanConvRate(ULONG channel, ULONG device);
+    int SetSyncRate(ULONG channel, ULONG device, UCHAR rate);
+    int SetRebuildRate(ULONG channel, ULONG device, UCHAR rate);
+    int SetExpanConvRate(ULONG channel, ULONG device, UCHAR rate);
+    int GetDiskSmartStatus(ULONG channel, ULONG device, int* status);
+
+    int GetEnclosureType(ULONG channel, ULONG device);
+    int GetFanStatus(ULONG channel, ULONG device);
+    int GetTemperature(ULONG channel, ULONG device);
+    int GetV5VStatus(ULONG channel, ULONG device);
+    int GetV12VStatus(ULONG channel, ULONG device);
+    int EnclosureCommand(int cmd, ULONG channel, ULONG device);
+    int SwapBoxPowerOnOff(ULONG channel, ULONG device, BOOL on);
+
+    ULONG CheckBatteryBackModule(ULONG adapter);
+    ULONG CheckBatteryPack(ULONG adapter);
+    USHORT GetChargeStatus(ULONG adapter);
+    USHORT GetChargeCycle(ULONG adapter);
+    USHORT GetBatteryTemperature(ULONG adapter);
+    USHORT GetBatteryVoltage(ULONG adapter);
+    ULONG GetDimmSize(ULONG adapter);
+    ULONG GetHardwareType(ULONG adapter);
+    ULONG ClearLog();
+    ULONG CheckBusy();
+    int ResetHDInfo();
+
+    int AdapterId;
+    MORLIVENNOTIFICATION m_mvNotification;
+    int m_percentage;
+    _tagArrayStatus m_as[ARRAYS_PER_ADAPTER];
+    ULONG NumOfArray;
+    array ArrayDef[ARRAYS_PER_ADAPTER];
+    ULONG NumOfController;
+    _HW_ADAPTER_EXTENSION TavrineAdapter[MAX_ADAPTERS];
+    ULONG NumOfDiskBlock;
+    block blkDisk[MAX_DISKS];
+    block blkDisk2[MAX_DISKS];
+    ULONG m_ulFlag;
+    HANDLE m_hUtilityThread;
+    BOOL m_bUtilityStop;
+    USHORT m_prilangid;
+    USHORT m_sublangid;
+    UINT m_errno;
+    int m_iMaintArray;
+    int m_iMaintActivity;
+    int m_EncType[MAX_ADAPTERS][DISKS_PER_ADAPTER];
+    int m_EncPowerStatus[MAX_ADAPTERS][DISKS_PER_ADAPTER];
+    int theMorlivenIsExit;
+    BOOL m_bError;
+
+private:
+    bool IsKnownAdapter() const;
+    int FindDriverMajor();
+    bool Request(INT code, void* frame, int* result);
+    ULONG RetryUnknown(ULONG (Morliven::*reader)(HANDLE), HANDLE h);
+    void ReadTables(HANDLE h);
+    ULONG GlobalChannelBase(ULONG adapter) const;
+    int FindDiskIndex(ULONG globalChannel, ULONG device) const;
+    void FindMembership(int disk, tagDISKBLOCKINFO* info) const;
+    UCHAR GetByteSetting(INT code);
+    UCHAR PutByteSetting(INT code, UCHAR value);
+    ULONG GetWordSetting(INT code, ULONG noDriver);
+    ULONG SetWordSetting(INT code, ULONG value, ULONG noDriver);
+    int GetEnabled(INT code, BOOL& enabled);
+    int SetEnabled(INT code, BOOL enabled);
+    UCHAR GetRate(INT code, ULONG channel, ULONG device);
+    int SetRate(INT code, ULONG channel, ULONG device, UCHAR rate);
+    ULONG AdapterRequest(INT code, ULONG adapter);
+};
+
+extern Morliven mvs[MAX_ADAPTERS];
+extern Morliven* theMorliven;
