@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+class CMessage;
+
 // The agent's diagnostic output. Ordinary messages go to standard output
 // and, as a copy, into the misc log; urgent ones go to standard error.
 class CLog
@@ -16,6 +18,8 @@ public:
     static void ShowInfo(const char* text);
     // A debug-mode trace line; prints nothing unless the debug switch is on.
     static void ShowMessage(const char* label);
+    // The same with a packet's command word, kind word and body after it.
+    static void ShowMessage(const char* label, const CMessage* pMsg);
     static void DumpMemory(const void* p, int n);
 
     // Picks the next misc log of the rotation kept in the profile and opens
