@@ -1,11 +1,8 @@
 #include "CDrop.h"
 
-#include "CRiver.h"
 #include "PluginInterfaces.h"
 
 #include <cstring>
-
-CDrop::~CDrop() { SetChild(nullptr); }
 
 bool CDrop::IsValidName(const char* name)
 {
@@ -40,18 +37,6 @@ bool CDrop::SetContent(const char* value)
         return false;
     m_Content = value;
     return true;
-}
-
-void CDrop::SetChild(CRiver* child)
-{
-    if (child == m_pChild)
-        return;
-    if (child)
-        child->AddRef();
-    CRiver* previous = m_pChild;
-    m_pChild = child;
-    if (previous)
-        previous->Release();
 }
 
 void CDrop::DeriveAttribute()

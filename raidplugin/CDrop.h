@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CObject.h"
+#include "CRiverRef.h"
 #include "CString.h"
 
 class CRiver;
@@ -21,8 +22,6 @@ class CDrop : public CObject
 {
 public:
     CDrop() = default;
-    // Gives back the reference on the child river, if any.
-    ~CDrop();
     CDrop(const CDrop&) = delete;
     CDrop& operator=(const CDrop&) = delete;
 
@@ -36,7 +35,7 @@ public:
     // Replaces the value; false when it would not fit.
     bool SetContent(const char* value);
     // Takes a reference on child and gives back the one on the previous child.
-    void SetChild(CRiver* child);
+    void SetChild(CRiver* child) { m_Child.Set(child); }
 
     // The entry as dir lists it: name@attribute@value, where an object shows
     // its type number (the text after the first ";" of its value).
@@ -51,7 +50,7 @@ public:
     const CString& GetName() const { return m_Name; }
     const CString& GetAttribute() const { return m_Attribute; }
     const CString& GetContent() const { return m_Content; }
-    CRiver* GetChild() const { return m_pChild; }
+    CRiver* GetChild() const { return m_Child.Get(); }
 
 private:
     static bool Fits(const char* name, const char* value);
@@ -61,5 +60,6 @@ private:
     CString m_Name;
     CString m_Attribute;
     CString m_Content;
-    CRiver* m_pChild = nullptr;
+    // The child river of an object drop, referenced.
+    CRiverRef m_Child;
 };

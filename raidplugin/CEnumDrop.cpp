@@ -5,15 +5,9 @@
 #include <cstring>
 #include <new>
 
-CEnumDrop::~CEnumDrop() { Init(nullptr, 0); }
-
 void CEnumDrop::Init(CRiver* river, int pos)
 {
-    if (river)
-        river->AddRef();
-    if (m_pRiver)
-        m_pRiver->Release();
-    m_pRiver = river;
+    m_pRiver.Set(river);
     m_pos = pos;
 }
 
@@ -42,11 +36,11 @@ STATUS CEnumDrop::QueryInterface(unsigned iid, void** out)
 STATUS CEnumDrop::Next(unsigned long count, char** buffers, unsigned long* fetched)
 {
     unsigned long copied = 0;
-    if (m_pRiver && buffers)
+    if (m_pRiver.Get() && buffers)
     {
         while (copied < count && m_pos != 0 && buffers[copied])
         {
-            CDrop* drop = m_pRiver->GetDropAt(m_pos);
+            CDrop* drop = m_pRiver.Get()->GetDropAt(m_pos);
             if (!drop)
             {
                 m_pos = 0;
@@ -68,7 +62,7 @@ STATUS CEnumDrop::Skip(unsigned long count)
 {
     for (; count > 0; --count)
     {
-        if (!m_pRiver || m_pos == 0 || !m_pRiver->GetDropAt(m_pos))
+        if (!m_pRiver.Get() || m_pos == 0 || !m_pRiver.Get()->GetDropAt(m_pos))
         {
             m_pos = 0;
             return S_FALSE;
@@ -80,7 +74,7 @@ STATUS CEnumDrop::Skip(unsigned long count)
 
 STATUS CEnumDrop::Reset()
 {
-    if (!m_pRiver || m_pRiver->GetDropCount() == 0)
+    if (!m_pRiver.Get() || m_pRiver.Get()->GetDropCount() == 0)
     {
         m_pos = 0;
         return S_FALSE;
@@ -97,7 +91,7 @@ STATUS CEnumDrop::Clone(IEnumString** out)
     CEnumDrop* clone = new (std::nothrow) CEnumDrop;
     if (!clone)
         return E_OUTOFMEMORY;
-    clone->Init(m_pRiver, m_pos);
+    clone->Init(m_pRiver.Get(), m_pos);
     clone->AddRef();
     *out = clone;
     return S_OK;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CRiverRef.h"
 #include "PluginInterfaces.h"
 
 class CRiver;
@@ -28,11 +29,11 @@ public:
     STATUS Clone(IEnumString** out) override;
 
 protected:
-    virtual ~CEnumDrop();
+    virtual ~CEnumDrop() = default;
 
 private:
     long m_nRef = 0;
     // The position of the next drop, 0 once the listing is exhausted.
     int m_pos = 0;
-    CRiver* m_pRiver = nullptr;
+    CRiverRef m_pRiver;
 };

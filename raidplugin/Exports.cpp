@@ -1,3 +1,4 @@
+#include "CRiverRef.h"
 #include "Ci2o.h"
 #include "PluginExports.h"
 
@@ -5,29 +6,9 @@
 
 namespace
 {
-// The plug-in's root object. It holds one reference, given back when a new
-// root replaces it or when the library is unloaded.
-class CRootObject
-{
-public:
-    ~CRootObject() { Set(nullptr); }
-
-    void Set(CRiver* root)
-    {
-        if (root)
-            root->AddRef();
-        if (m_pRoot)
-            m_pRoot->Release();
-        m_pRoot = root;
-    }
-
-    CRiver* Get() const { return m_pRoot; }
-
-private:
-    CRiver* m_pRoot = nullptr;
-};
-
-CRootObject pObject;
+// The plug-in's root object: the library's own reference on the last root
+// it made, given back when a new root replaces it or the library unloads.
+CRiverRef pObject;
 } // namespace
 
 STATUS CreateInstance(unsigned iid, void** out)

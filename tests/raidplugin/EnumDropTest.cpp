@@ -37,9 +37,7 @@ public:
 TEST(EnumDrop, ListsEveryKindOfDrop)
 {
     TestRiver* river = MakeRiver("adapter", 26);
-    TestRiver* child = MakeRiver("array1", 25);
-    river->AddRiver(child);
-    child->Release();
+    AddChild(river, "array1", 25);
     river->AddMethod("Rebuild", 3);
     river->SetPropertyString("Model", DT_P_READ, "%s", "QV@7000");
     // An object without "id;type" shows nothing at all.

@@ -33,12 +33,7 @@ TEST(RiverReferences, ParentReleaseDestroysChildrenItAloneHolds)
 {
     int destroyed = 0;
     TestRiver* parent = MakeRiver("parent", 14, &destroyed);
-    TestRiver* child = MakeRiver("child", 20, &destroyed);
-    TestRiver* grandchild = MakeRiver("disk1", 21, &destroyed);
-    child->AddRiver(grandchild);
-    grandchild->Release();
-    parent->AddRiver(child);
-    child->Release();
+    AddChild(AddChild(parent, "child", 20, &destroyed), "disk1", 21, &destroyed);
     parent->Release();
     EXPECT_EQ(3, destroyed);
 }
@@ -47,9 +42,7 @@ TEST(RiverReferences, CdAndDirHandOutOneReferenceEach)
 {
     int destroyed = 0;
     TestRiver* parent = MakeRiver("parent", 14, &destroyed);
-    TestRiver* child = MakeRiver("child", 26, &destroyed);
-    parent->AddRiver(child);
-    child->Release();
+    TestRiver* child = AddChild(parent, "child", 26, &destroyed);
 
     IUnknown* got = nullptr;
     ASSERT_EQ(S_OK, parent->cd("child", &got));
@@ -72,12 +65,8 @@ TEST(RiverReferences, ReplacingAnObjectDropGivesBackTheChild)
 {
     int destroyed = 0;
     TestRiver* parent = MakeRiver("parent", 14, &destroyed);
-    TestRiver* first = MakeRiver("slot", 21, &destroyed);
-    TestRiver* second = MakeRiver("slot", 21, &destroyed);
-    parent->AddRiver(first);
-    first->Release();
-    parent->AddRiver(second);
-    second->Release();
+    AddChild(parent, "slot", 21, &destroyed);
+    AddChild(parent, "slot", 21, &destroyed);
     EXPECT_EQ(1, destroyed);
     // A property of the same name replaces the object and its reference.
     parent->SetPropertyString("slot", DT_P_READ, "empty");
@@ -252,13 +241,9 @@ TEST(RiverDrops, OrderIsThatOfFirstCreation)
 TEST(RiverDrops, NextRiverWalksChildrenOnly)
 {
     TestRiver* parent = MakeRiver("adapter", 26);
-    TestRiver* a = MakeRiver("ch1", 20);
-    TestRiver* b = MakeRiver("ch2", 20);
-    parent->AddRiver(a);
+    TestRiver* a = AddChild(parent, "ch1", 20);
     parent->SetPropertyInt("Status", DT_P_READ, 0);
-    parent->AddRiver(b);
-    a->Release();
-    b->Release();
+    TestRiver* b = AddChild(parent, "ch2", 20);
 
     std::vector<CRiver*> seen;
     int pos = 1;
@@ -355,9 +340,7 @@ TEST(RiverSetGet, SetChangesOnlyWritableProperties)
         STATUS expected;
     } rows[] = {{"Label", S_OK}, {"Model", S_FALSE}, {"Rescan", S_FALSE}, {"child", S_FALSE}, {"Missing", S_FALSE}};
     TestRiver* river = MakeRiver("adapter");
-    TestRiver* child = MakeRiver("child");
-    river->AddRiver(child);
-    child->Release();
+    AddChild(river, "child");
     river->SetPropertyString("Label", DT_P_READ | DT_P_WRITE, "old");
     river->SetPropertyString("Model", DT_P_READ, "old");
     river->AddMethod("Rescan", 1);

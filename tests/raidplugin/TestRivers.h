@@ -81,6 +81,15 @@ inline TestRiver* MakeRiver(const char* name, int type = 16, int* destroyed = nu
     return river;
 }
 
+// A new river listed by parent, which holds its only reference.
+inline TestRiver* AddChild(CRiver* parent, const char* name, int type = 16, int* destroyed = nullptr)
+{
+    TestRiver* child = MakeRiver(name, type, destroyed);
+    parent->AddRiver(child);
+    child->Release();
+    return child;
+}
+
 // Every dir text of a river, in order.
 inline std::vector<std::string> DirTexts(IRiver* river)
 {

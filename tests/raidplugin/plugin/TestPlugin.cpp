@@ -12,6 +12,7 @@
 //       disk1 (21) model pr- "Disk A"
 //   spare1 (21)   only after AddSpare
 #include "CRiver.h"
+#include "CRiverRef.h"
 #include "PluginExports.h"
 
 #include <cstdlib>
@@ -169,19 +170,7 @@ TestNode* BuildTree()
 }
 
 // The library's own reference on the last root it made.
-struct Root
-{
-    ~Root() { Set(nullptr); }
-    void Set(CRiver* river)
-    {
-        if (river)
-            river->AddRef();
-        if (m_pRiver)
-            m_pRiver->Release();
-        m_pRiver = river;
-    }
-    CRiver* m_pRiver = nullptr;
-} g_Root;
+CRiverRef g_Root;
 } // namespace
 
 STATUS CreateInstance(unsigned iid, void** out)
