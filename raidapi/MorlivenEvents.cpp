@@ -67,9 +67,21 @@ void FixedText(const Message& m, const char* text)
     m.Print("%s", text);
 }
 
+void RetryText(const Message& m)
+{
+    m.Print("Retry Disk Access : Disk %s LBA 0x%x", m.Disk(1), m.P(0));
+}
+
+// Supplies are reported in millivolts and shown in volts.
+void VoltageText(const Message& m)
+{
+    m.Print("Channel %d, %s.%f", m.FromOne(0), kLabel, m.P(2) / 1000.0);
+}
+
 const EventText kEvents[] = {
     {0x40000001, 7, 4, "Ary. Rebuild", P0, P1, EventRebuildStart,
-     [](const Message& m) { m.Print("Disk Rebuild Started : Array %d, Disk %s", m.FromOne(0), m.Disk(1)); }},
+     [](const Message& m)
+     { m.Print("Disk Rebuild Started : Array %d, Disk %s", m.FromOne(0), m.Disk(1)); }},
     {0x50000001, 8, 5, "Array Sync.", P0, MINUS_ONE, EventSyncStart,
      [](const Message& m) { m.Print("Disk Synchronize Started : Array %d", m.FromOne(0)); }},
     {0x80000001, 1, kKeepId, nullptr, KEEP, KEEP, EventUnknown, nullptr},
@@ -82,37 +94,41 @@ const EventText kEvents[] = {
     {0x80000101, 5, 2, "Dsk. PLUGIN", MINUS_ONE, P0, EventDiskPlugin,
      [](const Message& m) { m.Print("Disk Plugged in : %s", m.Disk(0)); }},
     {0x80000102, 15, 14, "Reserved Sector Err.", MINUS_ONE, P1, EventReservedSectorError,
-     [](const Message& m) { m.Print("Reserved Sector Error : Disk %s at LBA %d", m.Disk(1), m.P(0)); }},
+     [](const Message& m)
+     { m.Print("Reserved Sector Error : Disk %s at LBA %d", m.Disk(1), m.P(0)); }},
     {0x80000103, 4, 1, "Drv. Fail", MINUS_ONE, P0, EventDiskDown,
      [](const Message& m) { m.Print("Disk Offline : %s", m.Disk(0)); }},
     {0x80000104, 6, 3, "Ary. Bad Sector", P0, P1, EventBadSector,
      [](const Message& m) {
          m.Print("Array %d has bad sector on Disk %s at LBA 0x%x", m.FromOne(0), m.Disk(1), m.P(2));
      }},
-    {0x80000105, 9, 7, "Retry Task.", MINUS_ONE, P1, EventDiskRetry,
-     [](const Message& m) { m.Print("Retry Disk Access : Disk %s LBA 0x%x", m.Disk(1), m.P(0)); }},
-    {0x80000204, 9, 7, "Retry Task.", MINUS_ONE, P1, EventDiskRetry,
-     [](const Message& m) { m.Print("Retry Disk Access : Disk %s LBA 0x%x", m.Disk(1), m.P(0)); }},
+    {0x80000105, 9, 7, "Retry Task.", MINUS_ONE, P1, EventDiskRetry, RetryText},
+    {0x80000204, 9, 7, "Retry Task.", MINUS_ONE, P1, EventDiskRetry, RetryText},
     {0x80000200, 12, 10, "Rebuild Complete", P0, P1, EventRebuildCompleted,
-     [](const Message& m) { m.Print("Array %d, Rebuild Completed on Disk %s", m.FromOne(0), m.Disk(1)); }},
+     [](const Message& m)
+     { m.Print("Array %d, Rebuild Completed on Disk %s", m.FromOne(0), m.Disk(1)); }},
     {0x80000201, 13, 11, "Sync. Complete", P0, MINUS_ONE, EventSyncCompleted,
      [](const Message& m) { m.Print("Array %d, Synchronize Completed", m.FromOne(0)); }},
     {0x80000202, 16, 15, "Rebuild Stopped", P0, P1, EventRebuildAborted,
-     [](const Message& m) {
-         m.Print("Rebuild aborted on array %d, disk %s, at %d percent complete", m.FromOne(0), m.Disk(1), m.P(2));
+     [](const Message& m)
+     {
+         m.Print("Rebuild aborted on array %d, disk %s, at %d percent complete", m.FromOne(0),
+                 m.Disk(1), m.P(2));
      }},
     {0x80000203, 17, 16, "Sync. Stopped", P0, MINUS_ONE, EventSyncAborted,
      [](const Message& m) {
-         m.Print("Synchronization aborted on array %d, at %d percent complete", m.FromOne(0), m.P(1));
+         m.Print("Synchronization aborted on array %d, at %d percent complete", m.FromOne(0),
+                 m.P(1));
      }},
     {0x80000205, 10, 9, "Ary. Down", P0, MINUS_ONE, EventArrayOffline,
      [](const Message& m) { m.Print("Array %d, Status Offline", m.FromOne(0)); }},
     {0x80000206, 11, 8, "Ary. Critical", P0, MINUS_ONE, EventArrayCritical,
      [](const Message& m) { m.Print("Array %d, Status Critical", m.FromOne(0)); }},
     {0x80000207, 14, 13, "Ary. Disk Error", P0, P1, EventDiskMediaError,
-     [](const Message& m) {
-         m.Print("Array %d, Disk %s Disk Media Error at LBA %d cmd=0x%x status=0x%x", m.FromOne(0), m.Disk(1),
-                 m.P(2), m.P(4), m.P(5));
+     [](const Message& m)
+     {
+         m.Print("Array %d, Disk %s Disk Media Error at LBA %d cmd=0x%x status=0x%x", m.FromOne(0),
+                 m.Disk(1), m.P(2), m.P(4), m.P(5));
      }},
     {0x80000208, 18, kKeepId, nullptr, P2, MINUS_ONE, EventSyncComparisonError,
      [](const Message& m) {
@@ -123,29 +139,33 @@ const EventText kEvents[] = {
     {0x8000020a, 20, kKeepId, nullptr, KEEP, KEEP, EventUnknown,
      [](const Message& m) { FixedText(m, "ECC Error Fix Failed - Uncorrectable Error"); }},
     {0x8000020b, 21, kKeepId, nullptr, KEEP, KEEP, EventSwapPowerDown,
-     [](const Message& m) { m.Print("Power Down Swap Box in Channel %d, %s", m.FromOne(0), kLabel); }},
+     [](const Message& m)
+     { m.Print("Power Down Swap Box in Channel %d, %s", m.FromOne(0), kLabel); }},
     {0x8000020c, 22, kKeepId, nullptr, KEEP, KEEP, EventSwapPowerUp,
-     [](const Message& m) { m.Print("Power up Swap Box in Channel %d, %s", m.FromOne(0), kLabel); }},
+     [](const Message& m)
+     { m.Print("Power up Swap Box in Channel %d, %s", m.FromOne(0), kLabel); }},
     {0x8000020d, 23, kKeepId, nullptr, KEEP, KEEP, EventSwapBadSwap,
-     [](const Message& m) {
-         m.Print("Driver unable to detect drive after swap, Channel %d, %s. Please Check the Drive Carrier "
+     [](const Message& m)
+     {
+         m.Print("Driver unable to detect drive after swap, Channel %d, %s. Please Check the Drive "
+                 "Carrier "
                  "and/or Drive and Re-try Swap",
                  m.FromOne(0), kLabel);
      }},
     // p2 counts half degrees Celsius.
     {0x8000020e, 24, 23, "Temperture Error", KEEP, KEEP, EventSwapOverTemp,
-     [](const Message& m) {
+     [](const Message& m)
+     {
          double celsius = m.P(2) / 2.0;
-         m.Print("Channel %d, %s. F:%f,C:%f", m.FromOne(0), kLabel, celsius * 1.8 + 32 + 0.5, celsius);
+         m.Print("Channel %d, %s. F:%f,C:%f", m.FromOne(0), kLabel, celsius * 1.8 + 32 + 0.5,
+                 celsius);
      }},
     // p2 is the fan's speed as the enclosure reports it.
     {0x8000020f, 25, 24, "FAN STOPPED", KEEP, KEEP, EventSwapFanStop,
-     [](const Message& m) { m.Print("Channel %d, %s.%f", m.FromOne(0), kLabel, static_cast<double>(m.P(2))); }},
-    // Supplies are reported in millivolts and shown in volts.
-    {0x80000210, 26, 25, "Voltage Error", KEEP, KEEP, EventSwap12VOutOfRange,
-     [](const Message& m) { m.Print("Channel %d, %s.%f", m.FromOne(0), kLabel, m.P(2) / 1000.0); }},
-    {0x80000211, 27, 26, "Voltage Error", KEEP, KEEP, EventSwap5VOutOfRange,
-     [](const Message& m) { m.Print("Channel %d, %s.%f", m.FromOne(0), kLabel, m.P(2) / 1000.0); }},
+     [](const Message& m)
+     { m.Print("Channel %d, %s.%f", m.FromOne(0), kLabel, static_cast<double>(m.P(2))); }},
+    {0x80000210, 26, 25, "Voltage Error", KEEP, KEEP, EventSwap12VOutOfRange, VoltageText},
+    {0x80000211, 27, 26, "Voltage Error", KEEP, KEEP, EventSwap5VOutOfRange, VoltageText},
     {0x80000213, 28, 27, "Create Array", KEEP, KEEP, EVENT_ARRAY_CREATE,
      [](const Message& m) { m.Print("Create Array arrid = %d", m.P(0)); }},
     {0x80000214, 29, 28, "Delete Array", KEEP, KEEP, EVENT_ARRAY_DELETE,
@@ -241,8 +261,8 @@ BOOL Morliven::HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents)
     return 1;
 }
 
-BOOL Morliven::GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp, UINT* pCode,
-                              UINT* aID, UINT* dID, char* IDString, DWORD* EventID)
+BOOL Morliven::GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp,
+                              UINT* pCode, UINT* aID, UINT* dID, char* IDString, DWORD* EventID)
 {
     str[0] = '\0';
     if (timestamp)

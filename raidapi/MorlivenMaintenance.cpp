@@ -61,7 +61,8 @@ const WorkerRequest kExpansion = {IOCTL_EXPANCONV, AS_EXPAND, kExpansionBits};
 int LocalArray(const Morliven& m, ULONG global)
 {
     ULONG base = static_cast<ULONG>(m.AdapterId) * ARRAYS_PER_ADAPTER;
-    return global >= base && global < base + ARRAYS_PER_ADAPTER ? static_cast<int>(global - base) : -1;
+    return global >= base && global < base + ARRAYS_PER_ADAPTER ? static_cast<int>(global - base)
+                                                                : -1;
 }
 
 // Opens the driver, marks the array in the cache, issues the request and
@@ -84,9 +85,25 @@ bool Issue(Morliven& m, int local, const WorkerRequest& w, void* frame, int* res
     m.m_as[local].status = static_cast<char>(AS_IN_FLIGHT);
     return true;
 }
+// The common part of the workers: the frame carries the caller's flag
+// word, goes to the driver and answer reads the result from it.
+template <typename Frame, typename Answer>
+ULONG Work(MVTKUTTHRFRAME* frame, ULONG global, const WorkerRequest& w, Frame& f, Answer answer)
+{
+    Morliven& m = *frame->pMorliven;
+    int local = LocalArray(m, global);
+    if (local < 0)
+        return MAINT_INVALID_ARRAY;
+    f.ulFlag = m.m_ulFlag;
+    int r = 0;
+    if (!Issue(m, local, w, &f, &r))
+        return MAINT_NO_DRIVER;
+    return answer(f, r);
+}
 } // namespace
 
-ULONG Morliven::CreateArray(const CHAR* Arrayname, ULONG blRAID, const UCHAR* diskID, ULONG nDisk, ULONG sbSize)
+ULONG Morliven::CreateArray(const CHAR* Arrayname, ULONG blRAID, const UCHAR* diskID, ULONG nDisk,
+                            ULONG sbSize)
 {
     if (nDisk > MAX_MEMBERS)
         return 0;
@@ -195,8 +212,8 @@ ULONG Morliven::CheckIntegrity(ULONG ulIndex, ULONG ulFlag)
     return RunWorker(MorlivenCheckIntegrityThread, &t, ulFlag);
 }
 
-ULONG Morliven::ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDiskIDs, ULONG nNewDisk, ULONG sbSize,
-                          ULONG ulFlag)
+ULONG Morliven::ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDiskIDs,
+                          ULONG nNewDisk, ULONG sbSize, ULONG ulFlag)
 {
     ULONG refused = CheckMaintainable(ulPhysIndex, 0);
     if (refused)
@@ -214,7 +231,8 @@ ULONG Morliven::ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDi
         // A disk of the other adapter is not this array's to take.
         if (NewDiskIDs[i] >= DISKS_PER_ADAPTER)
             return MAINT_INVALID_DISK;
-        t.expanconv.usNewDiskIds[i] = static_cast<USHORT>(AdapterId * DISKS_PER_ADAPTER + NewDiskIDs[i]);
+        t.expanconv.usNewDiskIds[i] =
+            static_cast<USHORT>(AdapterId * DISKS_PER_ADAPTER + NewDiskIDs[i]);
     }
     t.expanconv.usStripeSize = static_cast<USHORT>(sbSize);
     return RunWorker(MorlivenExpanConvThread, &t, ulFlag);
@@ -222,54 +240,35 @@ ULONG Morliven::ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDi
 
 DWORD MorlivenRebuildThread(MVTKUTTHRFRAME* frame)
 {
-    Morliven& m = *frame->pMorliven;
-    int local = LocalArray(m, frame->rebuild.usArrayIndex);
-    if (local < 0)
-        return MAINT_INVALID_ARRAY;
     IOCTL_MORLIVEN_REBUILD_FRAME f;
     memset(&f, 0, sizeof(f));
     f.bID = frame->rebuild.usArrayIndex;
-    f.ulFlag = m.m_ulFlag;
     f.RebuildDisk = frame->rebuild.usDiskInArray;
-    int r = 0;
-    if (!Issue(m, local, kRebuild, &f, &r))
-        return MAINT_NO_DRIVER;
-    return f.Status;
+    return Work(frame, f.bID, kRebuild, f,
+                [](const IOCTL_MORLIVEN_REBUILD_FRAME& done, int) { return ULONG(done.Status); });
 }
 
 ULONG MorlivenCheckIntegrityThread(MVTKUTTHRFRAME* frame)
 {
-    Morliven& m = *frame->pMorliven;
-    int local = LocalArray(m, frame->verify.ulArrayIndex);
-    if (local < 0)
-        return MAINT_INVALID_ARRAY;
     IOCTL_MORLIVEN_CHECKINTEGRITY_FRAME f;
     memset(&f, 0, sizeof(f));
     f.bID = static_cast<USHORT>(frame->verify.ulArrayIndex);
-    f.ulFlag = m.m_ulFlag;
-    int r = 0;
-    if (!Issue(m, local, kCheck, &f, &r))
-        return MAINT_NO_DRIVER;
-    return f.Status == 1 ? 1 : 0;
+    return Work(frame, frame->verify.ulArrayIndex, kCheck, f,
+                [](const IOCTL_MORLIVEN_CHECKINTEGRITY_FRAME& done, int)
+                { return ULONG(done.Status == 1 ? 1 : 0); });
 }
 
 ULONG MorlivenExpanConvThread(MVTKUTTHRFRAME* frame)
 {
-    Morliven& m = *frame->pMorliven;
-    int local = LocalArray(m, frame->expanconv.usArrayIndex);
-    if (local < 0)
-        return MAINT_INVALID_ARRAY;
     IOCTL_MORLIVEN_EXPANCONV_FRAME f;
     memset(&f, 0, sizeof(f));
     f.nPhysIndex = frame->expanconv.usArrayIndex;
-    f.ulFlag = m.m_ulFlag;
     f.nNewRAID = frame->expanconv.usNewRAID;
     f.nNewDisk = static_cast<USHORT>(frame->expanconv.usOldnumDisk + frame->expanconv.usNewnumDisk);
     memcpy(f.nNewDiskIDs, frame->expanconv.usNewDiskIds, sizeof(frame->expanconv.usNewDiskIds));
     f.nStripeBlockSize = frame->expanconv.usStripeSize;
-    int r = 0;
-    if (!Issue(m, local, kExpansion, &f, &r))
-        return MAINT_NO_DRIVER;
     // A request the driver never answered must not read as accepted (0).
-    return r == 0 ? f.Status : MAINT_CANNOT_CONVERT;
+    return Work(frame, f.nPhysIndex, kExpansion, f,
+                [](const IOCTL_MORLIVEN_EXPANCONV_FRAME& done, int r)
+                { return r == 0 ? done.Status : ULONG(MAINT_CANNOT_CONVERT); });
 }

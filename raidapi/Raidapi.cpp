@@ -36,7 +36,8 @@ const char* const kStatusTexts[] = {
     "Driver is busy",
     "Not find the adapter",
 };
-static_assert(sizeof(kStatusTexts) / sizeof(kStatusTexts[0]) == reSInvalidAdapter + 2, "status texts");
+static_assert(sizeof(kStatusTexts) / sizeof(kStatusTexts[0]) == reSInvalidAdapter + 2,
+              "status texts");
 
 const char kUnknownStatus[] = "Unknown Status";
 const char kDllVersion[] = "v1.30.0.23";
@@ -82,25 +83,29 @@ const char* raErrorDescription(raeStatus status)
 
 raeStatus raGetDriverVersion(char* version, char* timestamp)
 {
-    return WithAdapter([&](Morliven& m) {
-        char v[kVersionBuffer];
-        char t[kVersionBuffer];
-        memset(v, 0, sizeof(v));
-        memset(t, 0, sizeof(t));
-        if (!m.GetDriverVersion(v, t))
-            return reSGenericError;
-        snprintf(version, kVersionBuffer, "%s", v);
-        snprintf(timestamp, kVersionBuffer, "%s", t);
-        return reSOK;
-    });
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            char v[kVersionBuffer];
+            char t[kVersionBuffer];
+            memset(v, 0, sizeof(v));
+            memset(t, 0, sizeof(t));
+            if (!m.GetDriverVersion(v, t))
+                return reSGenericError;
+            snprintf(version, kVersionBuffer, "%s", v);
+            snprintf(timestamp, kVersionBuffer, "%s", t);
+            return reSOK;
+        });
 }
 
 raeStatus raGetDLLVersion(char* Version)
 {
-    return WithAdapter([&](Morliven&) {
-        strcpy(Version, kDllVersion);
-        return reSOK;
-    });
+    return WithAdapter(
+        [&](Morliven&)
+        {
+            strcpy(Version, kDllVersion);
+            return reSOK;
+        });
 }
 
 raeStatus raGetHardwareType(ULONG AdapterId, raeHardwareType* eType)

@@ -24,46 +24,52 @@ raeEventLevel Level(UINT errorLevel)
 
 raeStatus raGetEvents(rasEvent* pEvents, int* numevents)
 {
-    return WithAdapter([&](Morliven& m) {
-        *numevents = 0;
-        LOGEVENT events[MAX_EVENTS];
-        ULONG n = 0;
-        if (!m.HasNewEvents(events, &n))
-            return reSNotImplemented;
-        *numevents = static_cast<int>(n);
-        for (ULONG i = 0; i < n; i++)
+    return WithAdapter(
+        [&](Morliven& m)
         {
-            rasEvent& e = pEvents[i];
-            // Events that name no array or disk say so.
-            e.aID = -1;
-            e.dID = -1;
-            UINT level = 0;
-            UINT code = 0;
-            DWORD eventId = 0;
-            char timestamp[1];
-            char idString[EVENT_ID_LENGTH];
-            m.GetErrorString(&events[i], &level, e.desc, timestamp, &code, reinterpret_cast<UINT*>(&e.aID),
-                             reinterpret_cast<UINT*>(&e.dID), idString, &eventId);
-            e.eLevel = Level(level);
-            e.eType = RaidTypeToApiTypeEvent(events[i].id);
-        }
-        return reSOK;
-    });
+            *numevents = 0;
+            LOGEVENT events[MAX_EVENTS];
+            ULONG n = 0;
+            if (!m.HasNewEvents(events, &n))
+                return reSNotImplemented;
+            *numevents = static_cast<int>(n);
+            for (ULONG i = 0; i < n; i++)
+            {
+                rasEvent& e = pEvents[i];
+                // Events that name no array or disk say so.
+                e.aID = -1;
+                e.dID = -1;
+                UINT level = 0;
+                UINT code = 0;
+                DWORD eventId = 0;
+                char timestamp[1];
+                char idString[EVENT_ID_LENGTH];
+                m.GetErrorString(&events[i], &level, e.desc, timestamp, &code,
+                                 reinterpret_cast<UINT*>(&e.aID), reinterpret_cast<UINT*>(&e.dID),
+                                 idString, &eventId);
+                e.eLevel = Level(level);
+                e.eType = RaidTypeToApiTypeEvent(events[i].id);
+            }
+            return reSOK;
+        });
 }
 
 raeStatus raHasNewEvents(rasLogEvent* ev, ULONG* num)
 {
-    return WithAdapter([&](Morliven& m) {
-        return m.HasNewEvents(reinterpret_cast<LOGEVENT*>(ev), num) ? reSOK : reSNotImplemented;
-    });
+    return WithAdapter(
+        [&](Morliven& m) {
+            return m.HasNewEvents(reinterpret_cast<LOGEVENT*>(ev), num) ? reSOK : reSNotImplemented;
+        });
 }
 
-raeStatus raGetErrorString(rasLogEvent* pev, UINT* pErrorLevel, char* str, char* timestamp, UINT* pCode, UINT* aID,
-                           UINT* dID, char* IDString, DWORD* EventID)
+raeStatus raGetErrorString(rasLogEvent* pev, UINT* pErrorLevel, char* str, char* timestamp,
+                           UINT* pCode, UINT* aID, UINT* dID, char* IDString, DWORD* EventID)
 {
-    return WithAdapter([&](Morliven& m) {
-        m.GetErrorString(reinterpret_cast<const LOGEVENT*>(pev), pErrorLevel, str, timestamp, pCode, aID, dID,
-                         IDString, EventID);
-        return reSOK;
-    });
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            m.GetErrorString(reinterpret_cast<const LOGEVENT*>(pev), pErrorLevel, str, timestamp,
+                             pCode, aID, dID, IDString, EventID);
+            return reSOK;
+        });
 }

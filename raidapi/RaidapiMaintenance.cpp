@@ -22,14 +22,16 @@ const ULONG kSyncIgnore = 0x70001001;
 const ULONG kSyncPause = 3;
 
 // Driver layout codes by mode, from reRaidModeUnknown on.
-const ULONG kLayoutCodes[] = {0xFFFFFFFF,     RAID_STRIPING, RAID_MIRRORING, CREATE_STRIPE_MIRROR | RAID_MIRRORING,
-                              RAID_SPANNING, RAID_PARITY,   RAID_DISTRIBUTED_PARITY, RAID_JBOD};
+const ULONG kLayoutCodes[] = {
+    0xFFFFFFFF,    RAID_STRIPING, RAID_MIRRORING,          CREATE_STRIPE_MIRROR | RAID_MIRRORING,
+    RAID_SPANNING, RAID_PARITY,   RAID_DISTRIBUTED_PARITY, RAID_JBOD};
 
 ULONG RaidModeToBlRaid(raeRaidMode mode)
 {
     int i = mode + 1;
-    return i >= 0 && i < static_cast<int>(sizeof(kLayoutCodes) / sizeof(kLayoutCodes[0])) ? kLayoutCodes[i]
-                                                                                           : kLayoutCodes[0];
+    return i >= 0 && i < static_cast<int>(sizeof(kLayoutCodes) / sizeof(kLayoutCodes[0]))
+               ? kLayoutCodes[i]
+               : kLayoutCodes[0];
 }
 
 bool DiskCountFits(raeRaidMode mode, int n)
@@ -67,8 +69,10 @@ bool DisksFit(const UCHAR* ids, int n)
 
 bool CreationFits(const UCHAR* name, raeRaidMode mode, int n, const UCHAR* ids, int stripe)
 {
-    bool nameFits = !name || strnlen(reinterpret_cast<const char*>(name), kCreateNameField) < kCreateNameField;
-    return nameFits && DiskCountFits(mode, n) && DisksFit(ids, n) && stripe >= 0 && stripe <= kMaxStripe;
+    bool nameFits =
+        !name || strnlen(reinterpret_cast<const char*>(name), kCreateNameField) < kCreateNameField;
+    return nameFits && DiskCountFits(mode, n) && DisksFit(ids, n) && stripe >= 0 &&
+           stripe <= kMaxStripe;
 }
 
 // Whether the mount table names the device, read in chunks with an overlap
@@ -112,14 +116,10 @@ struct ResultMap
 };
 
 const ResultMap kCommonResults[] = {
-    {MAINT_INVALID_ARRAY, reSInvalidArrayId},
-    {MAINT_BUSY, reSDriverBusy},
-    {MAINT_NO_DRIVER, reSInvalidAdapter},
-    {MAINT_CANNOT_REBUILD, reSRebuildInvalid},
-    {MAINT_CANNOT_SYNC, reSSyncInvalid},
-    {MAINT_TARGET_TOO_SMALL, reSTargetSizeToosmall},
-    {MAINT_SAME_ARRAY, reSSameArrayError},
-    {MAINT_INVALID_DISK, reSInvalidDisk},
+    {MAINT_INVALID_ARRAY, reSInvalidArrayId}, {MAINT_BUSY, reSDriverBusy},
+    {MAINT_NO_DRIVER, reSInvalidAdapter},     {MAINT_CANNOT_REBUILD, reSRebuildInvalid},
+    {MAINT_CANNOT_SYNC, reSSyncInvalid},      {MAINT_TARGET_TOO_SMALL, reSTargetSizeToosmall},
+    {MAINT_SAME_ARRAY, reSSameArrayError},    {MAINT_INVALID_DISK, reSInvalidDisk},
     {MAINT_CANNOT_CONVERT, reSExpanInvalid},
 };
 
@@ -137,9 +137,11 @@ raeStatus MaintenanceStatus(ULONG result, raeStatus zero)
 
 raeStatus Synchronise(int id, ULONG flag)
 {
-    return WithAdapter([&](Morliven& m) {
-        return MaintenanceStatus(m.CheckIntegrity(static_cast<ULONG>(id), flag), reSGenericError);
-    });
+    return WithAdapter(
+        [&](Morliven& m) {
+            return MaintenanceStatus(m.CheckIntegrity(static_cast<ULONG>(id), flag),
+                                     reSGenericError);
+        });
 }
 
 // Modes an array may become, by its layout and the disks it gains.
@@ -154,17 +156,21 @@ template <size_t N> Proposal Modes(const raeRaidMode (&modes)[N])
     return Proposal{modes, static_cast<int>(N)};
 }
 
-const raeRaidMode kStripeParity[] = {reRaidModeStriping, reRaidModeParity, reRaidModeParityDistributed};
+const raeRaidMode kStripeParity[] = {reRaidModeStriping, reRaidModeParity,
+                                     reRaidModeParityDistributed};
 const raeRaidMode kStripeMirror[] = {reRaidModeStriping, reRaidModeMirroring};
-const raeRaidMode kStripeAny[] = {reRaidModeStriping, reRaidModeMirroring, reRaidModeStripeMirroring,
-                                  reRaidModeParity, reRaidModeParityDistributed};
+const raeRaidMode kStripeAny[] = {reRaidModeStriping, reRaidModeMirroring,
+                                  reRaidModeStripeMirroring, reRaidModeParity,
+                                  reRaidModeParityDistributed};
 const raeRaidMode kSpanParity[] = {reRaidModeStriping, reRaidModeSpan, reRaidModeParity,
                                    reRaidModeParityDistributed};
 const raeRaidMode kSpanMirror[] = {reRaidModeStriping, reRaidModeMirroring, reRaidModeSpan};
-const raeRaidMode kSpanAny[] = {reRaidModeStriping, reRaidModeMirroring, reRaidModeStripeMirroring,
-                                reRaidModeSpan,     reRaidModeParity,    reRaidModeParityDistributed};
+const raeRaidMode kSpanAny[] = {reRaidModeStriping,        reRaidModeMirroring,
+                                reRaidModeStripeMirroring, reRaidModeSpan,
+                                reRaidModeParity,          reRaidModeParityDistributed};
 const raeRaidMode kParity[] = {reRaidModeParity, reRaidModeParityDistributed};
-const raeRaidMode kMirrorGrown[] = {reRaidModeStripeMirroring, reRaidModeParity, reRaidModeParityDistributed};
+const raeRaidMode kMirrorGrown[] = {reRaidModeStripeMirroring, reRaidModeParity,
+                                    reRaidModeParityDistributed};
 const raeRaidMode kDistributed[] = {reRaidModeParityDistributed};
 
 Proposal SpanProposal(int total)
@@ -201,47 +207,56 @@ Proposal Propose(RAID_TYPE layout, int old, int added)
 }
 } // namespace
 
-raeStatus raCreateArray(UCHAR* name, raeRaidMode eMode, int numDisk, UCHAR* DiskIds, int nStripeSize,
-                        raeCreateAryFlag eCreateFlag)
+raeStatus raCreateArray(UCHAR* name, raeRaidMode eMode, int numDisk, UCHAR* DiskIds,
+                        int nStripeSize, raeCreateAryFlag eCreateFlag)
 {
-    return WithAdapter([&](Morliven& m) {
-        ULONG code = RaidModeToBlRaid(eMode);
-        if (!CreationFits(name, eMode, numDisk, DiskIds, nStripeSize))
-            return reSInvalidArrayConfiguration;
-        if (eMode == reRaidModeParityDistributed && (eCreateFlag & reFlagRAID5Init))
-            code |= CREATE_RAID5_INIT;
-        if (eCreateFlag & reFlagGigaBoundary)
-            code |= CREATE_GIGA_BOUNDARY;
-        ULONG r = m.CreateArray(reinterpret_cast<const CHAR*>(name), code, DiskIds, static_cast<ULONG>(numDisk),
-                                static_cast<ULONG>(nStripeSize));
-        // A driver that could not be opened created nothing.
-        return r != 0 && r != MAINT_NO_DRIVER ? reSOK : reSErrorCreatingArray;
-    });
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            ULONG code = RaidModeToBlRaid(eMode);
+            if (!CreationFits(name, eMode, numDisk, DiskIds, nStripeSize))
+                return reSInvalidArrayConfiguration;
+            if (eMode == reRaidModeParityDistributed && (eCreateFlag & reFlagRAID5Init))
+                code |= CREATE_RAID5_INIT;
+            if (eCreateFlag & reFlagGigaBoundary)
+                code |= CREATE_GIGA_BOUNDARY;
+            ULONG r = m.CreateArray(reinterpret_cast<const CHAR*>(name), code, DiskIds,
+                                    static_cast<ULONG>(numDisk), static_cast<ULONG>(nStripeSize));
+            // A driver that could not be opened created nothing.
+            return r != 0 && r != MAINT_NO_DRIVER ? reSOK : reSErrorCreatingArray;
+        });
 }
 
 raeStatus raDeleteArray(int iArrayId)
 {
-    return WithAdapter([&](Morliven& m) {
-        if (!ValidArrayId(iArrayId))
-            return reSNoSuchArray;
-        if (ArrayMounted(iArrayId))
-            return reSArrayBusy;
-        return m.DeleteArray(static_cast<ULONG>(iArrayId)) ? reSOK : reSNoSuchArray;
-    });
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            if (!ValidArrayId(iArrayId))
+                return reSNoSuchArray;
+            if (ArrayMounted(iArrayId))
+                return reSArrayBusy;
+            return m.DeleteArray(static_cast<ULONG>(iArrayId)) ? reSOK : reSNoSuchArray;
+        });
 }
 
 raeStatus raArrayRebuildDisk(int iArrayId, int iDiskinArray, raeIgnoreFix eHandle)
 {
-    return WithAdapter([&](Morliven& m) {
-        ULONG r = m.RebuildArray(static_cast<ULONG>(iArrayId), static_cast<ULONG>(iDiskinArray),
-                                 static_cast<ULONG>(eHandle));
-        return MaintenanceStatus(r, reSGenericError);
-    });
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            ULONG r = m.RebuildArray(static_cast<ULONG>(iArrayId), static_cast<ULONG>(iDiskinArray),
+                                     static_cast<ULONG>(eHandle));
+            return MaintenanceStatus(r, reSGenericError);
+        });
 }
 
 raeStatus raArraySynchronize(int iArrayId, raeIgnoreFix eHandle)
 {
-    ULONG flag = eHandle == raeFix ? kSyncFix : eHandle == raeIgnore ? kSyncIgnore : eHandle == raePause ? kSyncPause : 0;
+    ULONG flag = eHandle == raeFix      ? kSyncFix
+                 : eHandle == raeIgnore ? kSyncIgnore
+                 : eHandle == raePause  ? kSyncPause
+                                        : 0;
     return Synchronise(iArrayId, flag);
 }
 
@@ -253,40 +268,44 @@ raeStatus raCheckIntegrity(int ArrayId, raeIgnoreFix ehandle)
     return Synchronise(ArrayId, flag);
 }
 
-raeStatus raExpanConv(int nArrayId, raeRaidMode eNewMode, int newnumDisk, int* newDiskIds, int nStripeSize,
-                      raeIgnoreFix eHandle)
+raeStatus raExpanConv(int nArrayId, raeRaidMode eNewMode, int newnumDisk, int* newDiskIds,
+                      int nStripeSize, raeIgnoreFix eHandle)
 {
-    return WithAdapter([&](Morliven& m) {
-        if (newnumDisk < 0 || newnumDisk > MAX_MEMBERS || (newnumDisk > 0 && !newDiskIds))
-            return reSInvalidDisk;
-        if (nStripeSize < 0 || nStripeSize > kMaxExpansionStripe)
-            return reSExpanInvalid;
-        ULONG ids[MAX_MEMBERS] = {0};
-        for (int i = 0; i < newnumDisk; i++)
+    return WithAdapter(
+        [&](Morliven& m)
         {
-            if (newDiskIds[i] < 0)
+            if (newnumDisk < 0 || newnumDisk > MAX_MEMBERS || (newnumDisk > 0 && !newDiskIds))
                 return reSInvalidDisk;
-            ids[i] = static_cast<ULONG>(newDiskIds[i]);
-        }
-        ULONG r = m.ExpanConv(static_cast<ULONG>(nArrayId), RaidModeToBlRaid(eNewMode), ids,
-                              static_cast<ULONG>(newnumDisk), static_cast<ULONG>(nStripeSize),
-                              static_cast<ULONG>(eHandle));
-        return MaintenanceStatus(r, reSOK);
-    });
+            if (nStripeSize < 0 || nStripeSize > kMaxExpansionStripe)
+                return reSExpanInvalid;
+            ULONG ids[MAX_MEMBERS] = {0};
+            for (int i = 0; i < newnumDisk; i++)
+            {
+                if (newDiskIds[i] < 0)
+                    return reSInvalidDisk;
+                ids[i] = static_cast<ULONG>(newDiskIds[i]);
+            }
+            ULONG r = m.ExpanConv(static_cast<ULONG>(nArrayId), RaidModeToBlRaid(eNewMode), ids,
+                                  static_cast<ULONG>(newnumDisk), static_cast<ULONG>(nStripeSize),
+                                  static_cast<ULONG>(eHandle));
+            return MaintenanceStatus(r, reSOK);
+        });
 }
 
 raeStatus raExpanConvMode(int nArrayId, int newnumDisk, int*, int* numMode, raeRaidMode* eNewMode)
 {
-    return WithAdapter([&](Morliven& m) {
-        tagARRAYINFO a;
-        if (!ValidArrayId(nArrayId) || !m.GetArray(static_cast<ULONG>(nArrayId), &a) ||
-            !(a.blFlag & ARRAY_DEFINED))
-            return reSInvalidArrayId;
-        if (newnumDisk < 1 || a.RAID == JBOD_ARRAY)
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            tagARRAYINFO a;
+            if (!ValidArrayId(nArrayId) || !m.GetArray(static_cast<ULONG>(nArrayId), &a) ||
+                !(a.blFlag & ARRAY_DEFINED))
+                return reSInvalidArrayId;
+            if (newnumDisk < 1 || a.RAID == JBOD_ARRAY)
+                return reSOK;
+            Proposal p = Propose(a.RAID, static_cast<int>(a.NumberDisks), newnumDisk);
+            *numMode = p.count;
+            memcpy(eNewMode, p.modes, sizeof(raeRaidMode) * static_cast<size_t>(p.count));
             return reSOK;
-        Proposal p = Propose(a.RAID, static_cast<int>(a.NumberDisks), newnumDisk);
-        *numMode = p.count;
-        memcpy(eNewMode, p.modes, sizeof(raeRaidMode) * static_cast<size_t>(p.count));
-        return reSOK;
-    });
+        });
 }

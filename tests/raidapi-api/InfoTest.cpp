@@ -46,7 +46,8 @@ TEST(ApiDevices, AdaptersAndChannels)
     {
         raeChannelType type = reChannel1394;
         int id = 77;
-        EXPECT_EQ(raScanChannel(r.adapter, r.channel, &type, &id), r.status) << r.adapter << "/" << r.channel;
+        EXPECT_EQ(raScanChannel(r.adapter, r.channel, &type, &id), r.status)
+            << r.adapter << "/" << r.channel;
         EXPECT_EQ(type, r.type) << r.adapter << "/" << r.channel;
         EXPECT_EQ(id, r.id) << r.adapter << "/" << r.channel;
     }
@@ -62,15 +63,16 @@ TEST(ApiDevices, ScanNameAndList)
         raeDeviceType type;
         int id;
     } const rows[] = {
-        {1, 0, reSOK, reDeviceIdeDisk, 2},       {3, 0, reSOK, reDeviceIdeDisk, 6},
-        {1, 1, reSNoDiskPresent, reDeviceNone, -1}, {4, 0, reSNoDiskPresent, reDeviceNone, -1},
+        {1, 0, reSOK, reDeviceIdeDisk, 2},           {3, 0, reSOK, reDeviceIdeDisk, 6},
+        {1, 1, reSNoDiskPresent, reDeviceNone, -1},  {4, 0, reSNoDiskPresent, reDeviceNone, -1},
         {-1, 0, reSNoDiskPresent, reDeviceNone, -1}, {0, 2, reSNoDiskPresent, reDeviceNone, -1},
     };
     for (const auto& r : rows)
     {
         raeDeviceType type = reDeviceFan;
         int id = 77;
-        EXPECT_EQ(raScanDevice(r.channel, r.device, &type, &id), r.status) << r.channel << "/" << r.device;
+        EXPECT_EQ(raScanDevice(r.channel, r.device, &type, &id), r.status)
+            << r.channel << "/" << r.device;
         EXPECT_EQ(type, r.type);
         EXPECT_EQ(id, r.id);
     }
@@ -106,7 +108,9 @@ TEST(ApiDevices, ControllerAndChannelRecords)
     EXPECT_EQ(c.SlotNumber, 3u);
     EXPECT_EQ(c.BIOSMemStart, 0xFEB00000u);
     EXPECT_EQ(c.BIOSMemRange, 0xFFFFu);
-    EXPECT_EQ(c.BaseAddressATA | c.BaseAddressXOR | c.BaseAddressSEQ | c.BaseAddressMMIO | c.BaseAddressSDRAM, 0u);
+    EXPECT_EQ(c.BaseAddressATA | c.BaseAddressXOR | c.BaseAddressSEQ | c.BaseAddressMMIO |
+                  c.BaseAddressSDRAM,
+              0u);
     EXPECT_EQ(raGetControllerInfo(1, &c), reSNotImplemented);
     EXPECT_EQ(raGetControllerInfo(-1, &c), reSNotImplemented);
 
@@ -153,10 +157,14 @@ TEST(ApiDisks, Status)
         {2, reSOK, {reDiskFunctional, reDiskAssigned, raeMaintenanceNone, raeSMARTFail}},
         {3, reSOK, {reDiskFunctional, reDiskAssigned, raeMaintenanceNone, raeSMARTNotSupported}},
         {7, reSOK, {reDiskFunctional, reDiskFree, raeMaintenanceNone, raeSMARTNotAvailable}},
-        {8, reSNoDiskPresent,
-         {raeDiskFunctionalStatusUnknown, raeDiskAssignmentStatusUnknown, raeMaintenanceNone, raeSMARTUnknown}},
-        {-1, reSNoDiskPresent,
-         {raeDiskFunctionalStatusUnknown, raeDiskAssignmentStatusUnknown, raeMaintenanceNone, raeSMARTUnknown}},
+        {8,
+         reSNoDiskPresent,
+         {raeDiskFunctionalStatusUnknown, raeDiskAssignmentStatusUnknown, raeMaintenanceNone,
+          raeSMARTUnknown}},
+        {-1,
+         reSNoDiskPresent,
+         {raeDiskFunctionalStatusUnknown, raeDiskAssignmentStatusUnknown, raeMaintenanceNone,
+          raeSMARTUnknown}},
     };
     for (const auto& r : rows)
     {
@@ -270,7 +278,8 @@ TEST(ApiArrays, ListInfoAndDescription)
     EXPECT_EQ(mode, reRaidModeMirroring);
     rasArrayInfo mirror;
     ASSERT_EQ(raGetArrayInfo(0, &mirror), reSOK);
-    EXPECT_EQ(size, ULONG(mirror.NumberOfCylinders) * mirror.NumberOfHeads * mirror.SectorsPerTrack);
+    EXPECT_EQ(size,
+              ULONG(mirror.NumberOfCylinders) * mirror.NumberOfHeads * mirror.SectorsPerTrack);
     EXPECT_GT(size, 70000000u);
     EXPECT_EQ(stripe, 64);
     EXPECT_EQ(raGetArrayDescription(5, &mode, &size, &stripe), reSInvalidArrayId);

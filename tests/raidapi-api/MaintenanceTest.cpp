@@ -35,11 +35,12 @@ Status ArrayStatus(int id)
     return s;
 }
 
-raeStatus Create(raeRaidMode mode, std::vector<UCHAR> disks, int stripe = 64, int flags = reFlagNone,
-                 const char* name = "New")
+raeStatus Create(raeRaidMode mode, std::vector<UCHAR> disks, int stripe = 64,
+                 int flags = reFlagNone, const char* name = "New")
 {
-    return raCreateArray(reinterpret_cast<UCHAR*>(const_cast<char*>(name)), mode, static_cast<int>(disks.size()),
-                         disks.data(), stripe, static_cast<raeCreateAryFlag>(flags));
+    return raCreateArray(reinterpret_cast<UCHAR*>(const_cast<char*>(name)), mode,
+                         static_cast<int>(disks.size()), disks.data(), stripe,
+                         static_cast<raeCreateAryFlag>(flags));
 }
 
 TEST(ApiCreate, ValidationPerLayoutAndTheCodeTheDriverReceives)
@@ -59,33 +60,147 @@ TEST(ApiCreate, ValidationPerLayoutAndTheCodeTheDriverReceives)
     } const rows[] = {
         {"stripe", reRaidModeStriping, {0, 1}, 64, reFlagNone, "New", reSOK, 0x0},
         {"mirror", reRaidModeMirroring, {0, 1}, 64, reFlagNone, "New", reSOK, 0x1},
-        {"mirror of 3", reRaidModeMirroring, {0, 1, 2}, 64, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
-        {"mirror of 1", reRaidModeMirroring, {0}, 64, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
-        {"stripe-mirror", reRaidModeStripeMirroring, {0, 1, 2, 3}, 64, reFlagNone, "New", reSOK, 0x101},
-        {"stripe-mirror of 3", reRaidModeStripeMirroring, {0, 1, 2}, 64, reFlagNone, "New",
-         reSInvalidArrayConfiguration, 0},
+        {"mirror of 3",
+         reRaidModeMirroring,
+         {0, 1, 2},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"mirror of 1",
+         reRaidModeMirroring,
+         {0},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"stripe-mirror",
+         reRaidModeStripeMirroring,
+         {0, 1, 2, 3},
+         64,
+         reFlagNone,
+         "New",
+         reSOK,
+         0x101},
+        {"stripe-mirror of 3",
+         reRaidModeStripeMirroring,
+         {0, 1, 2},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
         {"span", reRaidModeSpan, {5}, 64, reFlagNone, "New", reSOK, 0x8},
-        {"parity of 2", reRaidModeParity, {0, 1}, 64, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
+        {"parity of 2",
+         reRaidModeParity,
+         {0, 1},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
         {"parity", reRaidModeParity, {0, 1, 2}, 64, reFlagNone, "New", reSOK, 0x2},
-        {"RAID 5 initialised on a GB boundary", reRaidModeParityDistributed, {0, 1, 2, 3}, 64,
-         reFlagRAID5Init | reFlagGigaBoundary, "New", reSOK, 0xC0000004},
-        {"RAID 5 initialised", reRaidModeParityDistributed, {4, 5, 6}, 64, reFlagRAID5Init, "New", reSOK,
+        {"RAID 5 initialised on a GB boundary",
+         reRaidModeParityDistributed,
+         {0, 1, 2, 3},
+         64,
+         reFlagRAID5Init | reFlagGigaBoundary,
+         "New",
+         reSOK,
+         0xC0000004},
+        {"RAID 5 initialised",
+         reRaidModeParityDistributed,
+         {4, 5, 6},
+         64,
+         reFlagRAID5Init,
+         "New",
+         reSOK,
          0x40000004},
-        {"initialising only RAID 5", reRaidModeStriping, {0, 1}, 64, reFlagRAID5Init, "New", reSOK, 0x0},
-        {"JBOD on a GB boundary", reRaidModeJBOD, {7}, 64, reFlagGigaBoundary, "New", reSOK, 0x80000010},
-        {"no disks", reRaidModeStriping, {}, 64, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
-        {"nine disks", reRaidModeStriping, {0, 1, 2, 3, 4, 5, 6, 7, 0}, 64, reFlagNone, "New",
-         reSInvalidArrayConfiguration, 0},
-        {"a disk of the other adapter", reRaidModeStriping, {0, 8}, 64, reFlagNone, "New",
-         reSInvalidArrayConfiguration, 0},
-        {"a disk twice", reRaidModeStriping, {3, 3}, 64, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
+        {"initialising only RAID 5",
+         reRaidModeStriping,
+         {0, 1},
+         64,
+         reFlagRAID5Init,
+         "New",
+         reSOK,
+         0x0},
+        {"JBOD on a GB boundary",
+         reRaidModeJBOD,
+         {7},
+         64,
+         reFlagGigaBoundary,
+         "New",
+         reSOK,
+         0x80000010},
+        {"no disks",
+         reRaidModeStriping,
+         {},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"nine disks",
+         reRaidModeStriping,
+         {0, 1, 2, 3, 4, 5, 6, 7, 0},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"a disk of the other adapter",
+         reRaidModeStriping,
+         {0, 8},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"a disk twice",
+         reRaidModeStriping,
+         {3, 3},
+         64,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
         {"stripe 128", reRaidModeStriping, {0, 1}, 128, reFlagNone, "New", reSOK, 0x0},
-        {"stripe 256", reRaidModeStriping, {0, 1}, 256, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
-        {"stripe -1", reRaidModeStriping, {0, 1}, -1, reFlagNone, "New", reSInvalidArrayConfiguration, 0},
+        {"stripe 256",
+         reRaidModeStriping,
+         {0, 1},
+         256,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
+        {"stripe -1",
+         reRaidModeStriping,
+         {0, 1},
+         -1,
+         reFlagNone,
+         "New",
+         reSInvalidArrayConfiguration,
+         0},
         {"name of 31", reRaidModeStriping, {0, 1}, 64, reFlagNone, name31.c_str(), reSOK, 0x0},
-        {"name of 32", reRaidModeStriping, {0, 1}, 64, reFlagNone, name32.c_str(), reSInvalidArrayConfiguration, 0},
+        {"name of 32",
+         reRaidModeStriping,
+         {0, 1},
+         64,
+         reFlagNone,
+         name32.c_str(),
+         reSInvalidArrayConfiguration,
+         0},
         {"no name", reRaidModeStriping, {0, 1}, 64, reFlagNone, nullptr, reSOK, 0x0},
-        {"unknown mode", reRaidModeUnknown, {0, 1}, 64, reFlagNone, "New", reSErrorCreatingArray, 0xFFFFFFFF},
+        {"unknown mode",
+         reRaidModeUnknown,
+         {0, 1},
+         64,
+         reFlagNone,
+         "New",
+         reSErrorCreatingArray,
+         0xFFFFFFFF},
     };
     for (const auto& r : rows)
     {
@@ -156,7 +271,8 @@ std::string OtherMounts(size_t bytes)
 {
     std::string text;
     for (int i = 0; text.size() < bytes; i++)
-        text += "tmpfs /run/user/" + std::to_string(1000 + i) + " tmpfs rw,nosuid,nodev,relatime 0 0\n";
+        text +=
+            "tmpfs /run/user/" + std::to_string(1000 + i) + " tmpfs rw,nosuid,nodev,relatime 0 0\n";
     return text.substr(0, bytes);
 }
 
@@ -242,10 +358,10 @@ TEST_F(ApiMaintenance, RebuildFollowedToCompletion)
 TEST_F(ApiMaintenance, RebuildRefusals)
 {
     const std::pair<int, raeStatus> rows[] = {
-        {2, reSRebuildInvalid},   // striping
-        {0, reSGenericError},     // healthy: the driver refuses
-        {3, reSInvalidArrayId},   // no array
-        {4, reSInvalidArrayId},   {-1, reSInvalidArrayId},
+        {2, reSRebuildInvalid}, // striping
+        {0, reSGenericError},   // healthy: the driver refuses
+        {3, reSInvalidArrayId}, // no array
+        {4, reSInvalidArrayId}, {-1, reSInvalidArrayId},
     };
     for (const auto& [id, status] : rows)
         EXPECT_EQ(raArrayRebuildDisk(id, 0, raeStart), status) << id;
@@ -427,7 +543,8 @@ TEST(ApiConversion, ProposedModes)
         ASSERT_EQ(Create(r.mode, disks), reSOK);
         BOOL update;
         raNeedUpdate(&update);
-        EXPECT_EQ(Proposals(0, r.added), r.modes) << r.mode << " of " << r.disks << " + " << r.added;
+        EXPECT_EQ(Proposals(0, r.added), r.modes)
+            << r.mode << " of " << r.disks << " + " << r.added;
     }
     int n = -1;
     raeRaidMode modes[6];

@@ -41,7 +41,8 @@ TEST(ApiSelection, EveryFunctionWaitsForTheFirstSelection)
         [&] { return raReadThreshold(reGET, &u); },
         [&] { return raGetChargeCycle(0, nullptr); },
         [&] { return raGetDriverVersion(text, text); },
-        [&] { return raCreateArray(nullptr, reRaidModeParityDistributed, 3, disks, 64, reFlagNone); },
+        [&]
+        { return raCreateArray(nullptr, reRaidModeParityDistributed, 3, disks, 64, reFlagNone); },
         [&] { return raDeleteArray(0); },
         [&] { return raArrayRebuildDisk(0, 0, raeStart); },
         [&] { return raExpanConvMode(0, 1, nullptr, &n, nullptr); },

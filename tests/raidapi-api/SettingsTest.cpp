@@ -19,7 +19,8 @@ protected:
 TEST_F(ApiSettings, ByteSettings)
 {
     using Fn = raeStatus (*)(raeAction, int*);
-    const std::pair<Fn, int> rows[] = {{raMaintenanceLength, 1}, {raChannelThreshold, 8}, {raOriginalChannelCount, 4}};
+    const std::pair<Fn, int> rows[] = {
+        {raMaintenanceLength, 1}, {raChannelThreshold, 8}, {raOriginalChannelCount, 4}};
     for (const auto& [fn, initial] : rows)
     {
         int v = -1;
@@ -38,8 +39,8 @@ TEST_F(ApiSettings, ByteSettings)
 TEST_F(ApiSettings, Switches)
 {
     using Fn = raeStatus (*)(raeAction, BOOL*);
-    const Fn rows[] = {raSmartCheckEnabled, raAlarmBuzzerEnabled, raHotSparesEnabled, raWriteCacheEnabled,
-                       raHotSwapEnabled};
+    const Fn rows[] = {raSmartCheckEnabled, raAlarmBuzzerEnabled, raHotSparesEnabled,
+                       raWriteCacheEnabled, raHotSwapEnabled};
     for (Fn fn : rows)
     {
         BOOL on = 9;
@@ -69,7 +70,8 @@ TEST_F(ApiSettings, Switches)
 TEST_F(ApiSettings, ThresholdsAndWriteMode)
 {
     using Fn = raeStatus (*)(raeAction, ULONG*);
-    const std::pair<Fn, ULONG> rows[] = {{raReadThreshold, 100}, {raWriteThreshold, 100}, {raSubmitChannelThreshold, 4}};
+    const std::pair<Fn, ULONG> rows[] = {
+        {raReadThreshold, 100}, {raWriteThreshold, 100}, {raSubmitChannelThreshold, 4}};
     for (const auto& [fn, initial] : rows)
     {
         ULONG v = 0;
@@ -103,7 +105,8 @@ TEST_F(ApiSettings, ThresholdsAndWriteMode)
 TEST_F(ApiSettings, EnclosureTypes)
 {
     const std::pair<int, raeEnclosureType> rows[] = {
-        {0, raeTindalow}, {2, raeBramwell}, {4, raeUnknown}, {6, raeNone}, {1, raeNone}, {8, raeNone}, {-2, raeNone},
+        {0, raeTindalow}, {2, raeBramwell}, {4, raeUnknown}, {6, raeNone},
+        {1, raeNone},     {8, raeNone},     {-2, raeNone},
     };
     for (const auto& [id, type] : rows)
     {
