@@ -3,6 +3,7 @@
 #include "CAccountManager.h"
 #include "CException.h"
 #include "CLog.h"
+#include "CProfile.h"
 #include "CSignalPipe.h"
 
 #include <algorithm>
@@ -73,6 +74,29 @@ void InstallHandler(int sig, CAgentDoc::PFNSIGNAL handler, const char* failure)
     }
 }
 
+const char kNoticeSection[] = "LogEvent";
+const char kEmailNoticeKey[] = "EmailNotice";
+const char kReportNoticeKey[] = "ReportNotice";
+
+bool ReadNoticeList(const char* key, CString& strList)
+{
+    CProfile profile;
+    profile.GetProfile(kNoticeSection, key, strList);
+    return true;
+}
+
+bool WriteNoticeList(const char* key, const char* szList)
+{
+    unsigned long count = 0;
+    unsigned long* ids = nullptr;
+    if (!CLog::strListSyntax(szList, count, ids))
+        return false;
+    delete[] ids;
+    CProfile profile;
+    profile.WriteProfile(kNoticeSection, key, szList);
+    return true;
+}
+
 void DeleteSocket(CSocket*& pSocket)
 {
     if (!pSocket)
@@ -93,6 +117,14 @@ CAgentDoc::~CAgentDoc()
 {
     CLog::CloseLogfile();
 }
+
+bool CAgentDoc::GetEmailNoticeList(CString& strList) { return ReadNoticeList(kEmailNoticeKey, strList); }
+
+bool CAgentDoc::GetReportNoticeList(CString& strList) { return ReadNoticeList(kReportNoticeKey, strList); }
+
+bool CAgentDoc::SetEmailNoticeList(const char* szList) { return WriteNoticeList(kEmailNoticeKey, szList); }
+
+bool CAgentDoc::SetReportNoticeList(const char* szList) { return WriteNoticeList(kReportNoticeKey, szList); }
 
 CString CAgentDoc::ReadHostName()
 {

@@ -43,6 +43,14 @@ public:
     void ListConnectedHalsen();
     void CheckConfigFile();
 
+    // The notice lists of the events that are mailed and of those pushed to
+    // the management servers; a list that fails the syntax check is refused
+    // and the stored one stays.
+    bool GetEmailNoticeList(CString& strList);
+    bool GetReportNoticeList(CString& strList);
+    bool SetEmailNoticeList(const char* szList);
+    bool SetReportNoticeList(const char* szList);
+
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
 
