@@ -297,14 +297,20 @@ bool CEmail::SendAll(CSocket* socket, const char* text)
     while (left > 0 && !m_bBroken)
     {
         if (!LimitWait(socket, SO_SNDTIMEO))
+        {
             Break("Time Out sending to ");
-        int sent = m_bBroken ? -1 : socket->Send(text, left, MSG_NOSIGNAL);
+            break;
+        }
+        int sent = socket->Send(text, left, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent <= 0)
-            Break(errno == EAGAIN ? "Time Out sending to " : "Connection closed by ");
-        text += sent > 0 ? sent : 0;
-        left -= sent > 0 ? sent : left;
+        {
+            Break(sent < 0 && errno == EAGAIN ? "Time Out sending to " : "Connection closed by ");
+            break;
+        }
+        text += sent;
+        left -= sent;
     }
     return !m_bBroken;
 }
