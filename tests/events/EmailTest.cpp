@@ -2,6 +2,7 @@
 #include "CEmail.h"
 #include "CProfile.h"
 #include "CSocket.h"
+#include "EventsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +27,6 @@
 namespace
 {
 const char kMailFile[] = "/tmp/smtp-peer.txt";
-
-void RequireSandbox()
-{
-    struct stat st;
-    ASSERT_EQ(stat("/run/tavrine-sandbox", &st), 0) << "the mail tests listen on port 25: run them in tools/sandbox";
-}
 
 std::string ReadText(const char* path)
 {
@@ -448,13 +443,7 @@ TEST(EmailSettingsTest, ReceiversAreKeptOnceInOrder)
     EXPECT_STREQ(server, "");
 }
 
-std::string Stored(const char* key)
-{
-    CProfile profile;
-    CString value;
-    profile.GetProfile("E-Mail log", key, value);
-    return value.GetBuffer();
-}
+std::string Stored(const char* key) { return ProfileValue("E-Mail log", key); }
 
 // The settings are read when the first object is made and written when the
 // last one goes; objects in between share them.

@@ -1,5 +1,6 @@
 #include "CEventEnum.h"
 #include "CLog.h"
+#include "EventsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -92,11 +93,7 @@ std::vector<std::string> Texts(std::initializer_list<int> numbers)
 class EventStoreTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        struct stat st;
-        ASSERT_EQ(stat("/run/tavrine-sandbox", &st), 0) << "events_tests write /var/log/tavrine: run them in tools/sandbox";
-    }
+    void SetUp() override { RequireSandbox(); }
 
     void StoreMany(int n)
     {

@@ -1,6 +1,7 @@
 #include "CAgentDoc.h"
 #include "CLog.h"
 #include "CProfile.h"
+#include "EventsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -78,16 +79,11 @@ TEST(NoticeListTest, NumInListLooksAtTheFirstEntriesOnly)
     EXPECT_FALSE(CLog::NumInList(512, ids, 0));
 }
 
-std::string StoredList(const char* key)
-{
-    CProfile profile;
-    CString value;
-    profile.GetProfile("LogEvent", key, value);
-    return value.GetBuffer();
-}
+std::string StoredList(const char* key) { return ProfileValue("LogEvent", key); }
 
 TEST(NoticeListTest, DocumentStoresOnlyValidLists)
 {
+    RequireSandbox();
     CString list("unchanged");
     EXPECT_TRUE(g_AgentDoc.GetEmailNoticeList(list));
     EXPECT_STREQ(list, "");
@@ -105,6 +101,7 @@ TEST(NoticeListTest, DocumentStoresOnlyValidLists)
 
 TEST(NoticeListTest, EventsAreReportedWhenTheirIdIsListed)
 {
+    RequireSandbox();
     CLog listed(&g_AgentDoc, "/Adapter0", "512@1@1@T@D");
     CLog other(&g_AgentDoc, "/Adapter0", "513@1@1@T@D");
     CLog orphan(nullptr, "/Adapter0", "512@1@1@T@D");
