@@ -25,6 +25,9 @@ namespace
 const char kSection[] = "E-Mail log";
 const char kReceiverKey[] = "Receiptor-%d";
 const int kReplySize = 1023;
+// Longest body line a server must take, without its line end; one more for
+// a leading dot.
+const size_t kMaxLine = 997;
 
 long long NowMs()
 {
@@ -69,21 +72,25 @@ bool IsWholeReply(const CString& reply)
 }
 
 // A body line that begins with "." gets one more, so that no line of the
-// text can end the message early.
-CString StuffDots(const char* body)
+// text can end the message early; a line longer than a server takes is
+// broken in pieces that it does.
+CString MakeTransparent(const char* body)
 {
     CString out;
     const char* line = body;
     while (line && *line)
     {
         const char* end = strstr(line, "\r\n");
+        size_t length = end ? static_cast<size_t>(end - line) : strlen(line);
+        size_t taken = length < kMaxLine ? length : kMaxLine;
         CString piece(line);
-        if (end)
-            piece.Left(static_cast<int>(end - line + 2));
+        piece.Left(static_cast<int>(taken));
         if (*line == '.')
             out += ".";
         out += piece;
-        line = end ? end + 2 : nullptr;
+        if (taken < length || end)
+            out += "\r\n";
+        line = taken < length ? line + taken : (end ? end + 2 : nullptr);
     }
     return out;
 }
@@ -424,7 +431,7 @@ bool CEmail::Converse(CSocket* socket, const char* subject, const char* body)
         first.Format("Message from %s at %s (%s), IP=<%s>\r\n", m_strSender.GetBuffer(), host.GetBuffer(),
                      host.GetBuffer(), socket->GetLocalIP());
         Send(socket, first, nullptr, 0);
-        Send(socket, StuffDots(body), nullptr, 1);
+        Send(socket, MakeTransparent(body), nullptr, 1);
         if (Step(socket, ".", 250) == kBroken)
             return false;
     }

@@ -3,6 +3,7 @@
 #include "CProfile.h"
 #include "CSocket.h"
 #include "EventsTestSupport.h"
+#include "SmtpPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,83 +27,6 @@
 
 namespace
 {
-const char kMailFile[] = "/tmp/smtp-peer.txt";
-
-std::string ReadText(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Split(const std::string& text, const std::string& separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
-        parts.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        parts.push_back(text.substr(start));
-    return parts;
-}
-
-// The real SMTP server of the tests, on port 25 of the sandbox.
-class SmtpPeer
-{
-public:
-    explicit SmtpPeer(const std::vector<std::string>& refused = {})
-    {
-        unlink(kMailFile);
-        int out[2];
-        EXPECT_EQ(pipe(out), 0);
-        m_pid = fork();
-        if (m_pid == 0)
-        {
-            dup2(out[1], 1);
-            close(out[0]);
-            std::vector<std::string> args = {"/usr/bin/python3", TAVRINE_SOURCE_DIR "/tests/events/smtp_peer.py",
-                                             "--out", kMailFile};
-            for (const std::string& r : refused)
-            {
-                args.push_back("--refuse");
-                args.push_back(r);
-            }
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        pollfd ready = {out[0], POLLIN, 0};
-        char line[16] = {};
-        EXPECT_EQ(poll(&ready, 1, 20000), 1) << "the SMTP peer did not start";
-        EXPECT_GT(read(out[0], line, sizeof line - 1), 0);
-        EXPECT_EQ(std::string(line).substr(0, 5), "ready");
-        // Kept open: the peer must not lose its output while it runs.
-        m_nOutput = out[0];
-    }
-
-    ~SmtpPeer()
-    {
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-        close(m_nOutput);
-    }
-
-    SmtpPeer(const SmtpPeer&) = delete;
-    SmtpPeer& operator=(const SmtpPeer&) = delete;
-
-    // Every message received so far, as the peer recorded it.
-    std::vector<std::string> Messages() const { return Split(ReadText(kMailFile), "END\n"); }
-
-private:
-    pid_t m_pid = -1;
-    int m_nOutput = -1;
-};
-
 // A misbehaving server: sends `replies[0]` on accepting, then one reply per
 // line received; when the replies run out it closes the connection or,
 // with `close` false, keeps it open and says nothing more.
@@ -255,25 +179,41 @@ TEST_F(EmailTest, WithoutEmailIdTheSenderNameSigns)
         << messages[0];
 }
 
-// Every body line that begins with "." reaches the server as it was, and
-// no line ends the message early.
-TEST_F(EmailTest, DotStuffingKeepsEveryLine)
+struct BodyCase
 {
-    const std::vector<std::string> bodies = {
-        ".", ".start", "a\r\n.\r\nb", "a\r\n..b\r\n.c", "a\r\n.", "x\r\n\r\n.\r\nQUIT", "no dots. at all.",
+    std::string body;
+    std::string received;
+};
+
+// Every body line that begins with "." reaches the server as it was, and
+// no line ends the message early; lines too long for a server are broken.
+TEST_F(EmailTest, BodyReachesTheServerWhole)
+{
+    const std::string a997(997, 'a');
+    const std::vector<BodyCase> cases = {
+        {".", "."},
+        {".start", ".start"},
+        {"a\r\n.\r\nb", "a\r\n.\r\nb"},
+        {"a\r\n..b\r\n.c", "a\r\n..b\r\n.c"},
+        {"a\r\n.", "a\r\n."},
+        {"x\r\n\r\n.\r\nQUIT", "x\r\n\r\n.\r\nQUIT"},
+        {"no dots. at all.", "no dots. at all."},
+        {a997, a997},
+        {std::string(2500, 'a'), a997 + "\r\n" + a997 + "\r\n" + std::string(506, 'a')},
+        {a997 + ".b\r\n.", a997 + "\r\n.b\r\n."},
     };
     SmtpPeer peer;
     ASSERT_TRUE(m_Mail.AddReceiver("<ann@example.com>"));
-    for (const std::string& body : bodies)
-        ASSERT_TRUE(Send("Subject", body.c_str())) << body << ": " << m_strError;
+    for (const BodyCase& c : cases)
+        ASSERT_TRUE(Send("Subject", c.body.c_str())) << c.body << ": " << m_strError;
     std::vector<std::string> messages = peer.Messages();
-    ASSERT_EQ(messages.size(), bodies.size());
-    for (size_t i = 0; i < bodies.size(); ++i)
+    ASSERT_EQ(messages.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
     {
         size_t first = messages[i].find("IP=<");
         ASSERT_NE(first, std::string::npos);
         std::string received = messages[i].substr(messages[i].find("\r\n", first) + 2);
-        EXPECT_EQ(received, bodies[i] + "\r\n");
+        EXPECT_EQ(received, cases[i].received + "\r\n") << "case " << i;
     }
 }
 

@@ -22,14 +22,6 @@ namespace
 const char kFolder[] = "/MV7000/Adapter0";
 const char kLogPath[] = "/var/log/tavrine/MV7000/Adapter0/Adapter0.log";
 
-std::string ReadBytes(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 void WriteBytes(const char* path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -327,16 +319,9 @@ TEST_F(EventStoreTest, KilledWriterLeavesEveryRecordWhole)
 // On a full disk the store fails and the log keeps what it had.
 TEST_F(EventStoreTest, FullDiskFailsTheStoreCleanly)
 {
-    const char kDir[] = "/var/log/tavrine/Full";
-    ASSERT_EQ(mkdir(kDir, 0755), 0);
-    ASSERT_EQ(mount("events-full", kDir, "tmpfs", 0, "size=64k"), 0) << strerror(errno);
+    FullDisk disk("/var/log/tavrine/Full");
     ASSERT_TRUE(StoreEvent(EventText(1), "/Full"));
-    {
-        std::ofstream filler("/var/log/tavrine/Full/filler", std::ios::binary);
-        const std::string block(4096, 'f');
-        for (int i = 0; i < 64 && filler; ++i)
-            filler << block;
-    }
+    disk.Fill();
     const std::string before = ReadBytes("/var/log/tavrine/Full/Full.log");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(StoreEvent(EventText(2, std::string(8000, 'x')), "/Full"));
@@ -345,9 +330,8 @@ TEST_F(EventStoreTest, FullDiskFailsTheStoreCleanly)
     EXPECT_EQ(ReadBytes("/var/log/tavrine/Full/Full.log"), before);
     EXPECT_EQ(List(0, 0, 0, 0, "/Full").events, Texts({1}));
 
-    unlink("/var/log/tavrine/Full/filler");
+    disk.Free();
     ASSERT_TRUE(StoreEvent(EventText(3), "/Full"));
     EXPECT_EQ(List(CLog::kForward, 0, 0, 0, "/Full").events, Texts({1, 3}));
-    umount(kDir);
 }
 } // namespace
