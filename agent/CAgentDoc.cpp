@@ -1,8 +1,11 @@
 #include "CAgentDoc.h"
 
 #include "CAccountManager.h"
+#include "CEmail.h"
+#include "CEventEnum.h"
 #include "CException.h"
 #include "CLog.h"
+#include "CProfile.h"
 #include "CSignalPipe.h"
 #include "CStandInRoot.h"
 #include "CSvrSocket.h"
@@ -12,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/select.h>
@@ -116,6 +120,45 @@ bool IsDiscoveryRequest(const char* text)
     return request == kDiscoveryPrefix;
 }
 
+const char kNoticeSection[] = "LogEvent";
+const char kEmailNoticeKey[] = "EmailNotice";
+const char kReportNoticeKey[] = "ReportNotice";
+
+bool ReadNoticeList(const char* key, CString& strList)
+{
+    CProfile profile;
+    profile.GetProfile(kNoticeSection, key, strList);
+    return true;
+}
+
+bool WriteNoticeList(const char* key, const char* szList)
+{
+    unsigned long count = 0;
+    unsigned long* ids = nullptr;
+    if (!CLog::strListSyntax(szList, count, ids))
+        return false;
+    delete[] ids;
+    CProfile profile;
+    profile.WriteProfile(kNoticeSection, key, szList);
+    return true;
+}
+
+// Mails the event; a mail that fails becomes an event of its own in the
+// same folder's log.
+void MailEvent(CAgentDoc* pDoc, const CLog& log, const char* szProduct, const char* szFolderPath)
+{
+    CEmail mail;
+    mail.m_strSender = szProduct;
+    CString body, subject, error;
+    log.ToEmailString(body, subject);
+    if (mail.SendMessage(subject, body, error))
+        return;
+    CString text;
+    text.Format("0@%u@1@Email Error@%s.", static_cast<unsigned>(time(nullptr)), error.GetBuffer());
+    CLog failure(pDoc, szFolderPath, text);
+    failure.Store();
+}
+
 void DeleteSocket(CSocket*& pSocket)
 {
     if (!pSocket)
@@ -135,6 +178,55 @@ CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
 CAgentDoc::~CAgentDoc()
 {
     CLog::CloseLogfile();
+}
+
+bool CAgentDoc::GetEmailNoticeList(CString& strList) { return ReadNoticeList(kEmailNoticeKey, strList); }
+
+bool CAgentDoc::GetReportNoticeList(CString& strList) { return ReadNoticeList(kReportNoticeKey, strList); }
+
+bool CAgentDoc::SetEmailNoticeList(const char* szList) { return WriteNoticeList(kEmailNoticeKey, szList); }
+
+bool CAgentDoc::SetReportNoticeList(const char* szList) { return WriteNoticeList(kReportNoticeKey, szList); }
+
+bool CAgentDoc::OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven,
+                           CString& strReport)
+{
+    CLog log(this, szFolderPath, szEvent);
+    if (log.NeedEmailReport())
+        MailEvent(this, log, strIsMorliven == "yes" ? "Morliven" : "Kindravel", szFolderPath);
+    strReport.Empty();
+    bool report = log.NeedConsoleReport();
+    if (report)
+        log.ToConsoleString(strReport);
+    log.Store();
+    return report;
+}
+
+bool CAgentDoc::ClearEvent(const char* szFolderPath)
+{
+    CLog log(this, szFolderPath, nullptr);
+    return log.ClearEvent();
+}
+
+void* CAgentDoc::EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags)
+{
+    return CEventEnum::Open(this, szFolderPath, pos, magic, flags);
+}
+
+bool CAgentDoc::GetNextEvent(void* handle, CString& strEvent)
+{
+    strEvent.Empty();
+    return handle && static_cast<CEventEnum*>(handle)->GetNext(strEvent);
+}
+
+bool CAgentDoc::CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic)
+{
+    if (!handle)
+        return false;
+    CEventEnum* pEnum = static_cast<CEventEnum*>(handle);
+    pEnum->Close(pos, magic);
+    delete pEnum;
+    return true;
 }
 
 CString CAgentDoc::ReadHostName()

@@ -67,6 +67,27 @@ public:
     // The folder a new connection starts in.
     CStandInRoot* GetRootFolder();
 
+    // The notice lists of the events that are mailed and of those pushed to
+    // the management servers; a list that fails the syntax check is refused
+    // and the stored one stays.
+    bool GetEmailNoticeList(CString& strList);
+    bool GetReportNoticeList(CString& strList);
+    bool SetEmailNoticeList(const char* szList);
+    bool SetReportNoticeList(const char* szList);
+
+    // The event work of a folder, named by its path ("/" for the root). A
+    // new event is mailed when its id is on the e-mail notice list (a mail
+    // that fails leaves an "Email Error" event before it) and always stored
+    // in the folder's log. True when its id is on the report notice list;
+    // `strReport` is then the text the folder pushes to the servers.
+    bool OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven, CString& strReport);
+    bool ClearEvent(const char* szFolderPath);
+    // An enumeration of the folder's log, or null when it cannot start.
+    void* EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags);
+    bool GetNextEvent(void* handle, CString& strEvent);
+    // Ends the enumeration and gives back where to resume it.
+    bool CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic);
+
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
 
