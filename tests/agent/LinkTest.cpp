@@ -11,6 +11,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -347,6 +348,45 @@ TEST_F(LinkTest, PeerThatDoesNotReadIsDropped)
                                        "connection dropped\nclose connection with 127.0.0.1\n"))
         << m_agent->Stdout().substr(0, 2000);
     ExpectAnswer(idle, halsen::kGet, 1);
+}
+
+// select() cannot watch descriptors from FD_SETSIZE up: connections beyond
+// that are accepted and closed at once, and those held go on being served.
+TEST_F(LinkTest, ConnectionsBeyondWhatSelectWatchesAreRefused)
+{
+    const int nTried = FD_SETSIZE + 80;
+    rlimit limit = {static_cast<rlim_t>(nTried + 100), static_cast<rlim_t>(nTried + 100)};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    StartAgent();
+    std::vector<std::unique_ptr<halsen::Connection>> c;
+    for (int i = 0; i < nTried; ++i)
+    {
+        c.emplace_back(new halsen::Connection);
+        Connect(*c.back());
+    }
+    int nServed = 0, nRefused = 0;
+    for (int i = 0; i < nTried; ++i)
+    {
+        std::vector<halsen::Packet> replies;
+        const halsen::Connection::Status status = c[i]->Request(Request(halsen::kGet, i, "name"), replies, kReplyMs);
+        if (status == halsen::Connection::kGot)
+            ++nServed;
+        else if (status == halsen::Connection::kClosed || status == halsen::Connection::kBroken)
+            ++nRefused;
+    }
+    EXPECT_GT(nServed, FD_SETSIZE - 20);
+    EXPECT_LT(nServed, FD_SETSIZE);
+    EXPECT_EQ(nServed + nRefused, nTried);
+    const std::string refusal = "Refused connection from 127.0.0.1: " + std::to_string(nServed) +
+                                " connections are open, as many as the agent can watch\n";
+    std::string refusals;
+    for (int i = 0; i < nRefused; ++i)
+        refusals += refusal;
+    EXPECT_TRUE(m_agent->WaitForStdout(refusals)) << m_agent->Stdout().substr(0, 500);
+    EXPECT_EQ(Count(m_agent->Stdout(), "Refused connection"), static_cast<size_t>(nRefused));
+    ExpectAnswer(*c[0], halsen::kGet, 1);
+    ExpectAnswer(*c[nServed - 1], halsen::kGet, 2);
+    RecordProperty("connections_held", nServed);
 }
 
 TEST_F(LinkTest, PortHeldByAnotherProcessIsWaitedFor)
