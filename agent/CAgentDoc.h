@@ -1,12 +1,17 @@
 #pragma once
 
 #include "CFdSet.h"
+#include "PluginInterfaces.h"
 #include "CObject.h"
 #include "CSocket.h"
 #include "CString.h"
 #include "TPtrList.h"
 
 #include <exception>
+
+class CSvrSocket;
+class CVirtualFolder;
+class IRiver;
 
 extern const char szVersion[];
 
@@ -17,7 +22,7 @@ class CAgentDoc : public CObject
 {
 public:
     typedef void (*PFNSIGNAL)(int);
-    typedef void (*PFNTIMERPROC)();
+    typedef PFNMVRAIDTIMERPROC PFNTIMERPROC;
 
     CAgentDoc();
     virtual ~CAgentDoc();
@@ -46,12 +51,30 @@ public:
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
 
+    // The root folder and the agent's identity value.
+    void InitLocation();
+    // One folder per device of the profile, each bound to the root river
+    // of its plug-in library.
+    void InitRiver();
+    // Loads one plug-in library and returns its root river (with one
+    // reference), or null when it cannot be loaded.
+    IRiver* CreateObject(const char* path);
+    // Takes the timer entry of a loaded library; whether it has one.
+    bool SetMVRaid_TimerProc(void* handle);
+    // Whether pLocation holds this run's identity value.
+    bool CheckLocation(const unsigned long* pLocation) const;
+    // Sends a change notice to pSvr, or to every connected management
+    // server when it is null.
+    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
+
     CFdSet m_FdSet;
     CSocket* m_pSvrLstnSocket = nullptr;
     CSocket* m_pSvrBCRetSocket = nullptr;
     CPtrList m_SoList;
     CString m_strHostName;
     PFNTIMERPROC m_pfnTimerProc = nullptr;
+    CVirtualFolder* m_pRoot = nullptr;
+    unsigned long m_Location[2] = {0, 0};
 
     static bool m_bDebugOn;
 
@@ -67,6 +90,8 @@ private:
     void AcceptServerNotice();
     void AcceptServerCall();
     void BroadcastToWorld();
+    void SetAddressProperty();
+    void DeleteTree();
 };
 
 [[noreturn]] void Exit(int status);
