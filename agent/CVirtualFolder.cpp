@@ -139,22 +139,23 @@ bool CVirtualFolder::AddMethod(const char* name, unsigned mask)
     return AddPea(entry) != nullptr;
 }
 
+bool CVirtualFolder::SplitField(const CString& text, CString& field, CString& rest)
+{
+    int split = text.FindIndex('@');
+    if (split < 1)
+        return false;
+    field = text;
+    field.Left(split);
+    rest = text;
+    rest.Mid(split + 1);
+    return true;
+}
+
 CPea* CVirtualFolder::AddPea(const CString& entry)
 {
-    int first = entry.FindIndex('@');
-    if (first < 1)
+    CString name, rest, attribute, value;
+    if (!SplitField(entry, name, rest) || !SplitField(rest, attribute, value))
         return nullptr;
-    CString name = entry;
-    name.Left(first);
-    CString rest = entry;
-    rest.Mid(first + 1);
-    int second = rest.FindIndex('@');
-    if (second < 1)
-        return nullptr;
-    CString attribute = rest;
-    attribute.Left(second);
-    CString value = rest;
-    value.Mid(second + 1);
     // An entry that keeps its kind is updated in place; one that changed
     // between object and leaf is made anew, since only objects carry a
     // folder.

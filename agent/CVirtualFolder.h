@@ -98,6 +98,9 @@ private:
         CVirtualFolder* m_pFolder;
     };
 
+    // Splits text at its first "@", which must follow at least one
+    // character; false when there is none such.
+    static bool SplitField(const CString& text, CString& field, CString& rest);
     // Removes an entry and destroys it (with its folder, for an object).
     void RemovePea(CPea* pea);
     CPea* UpdatePea(CPea* pea, const CString& name, const CString& attribute, const CString& value);
