@@ -25,6 +25,8 @@ namespace
 const char kSection[] = "E-Mail log";
 const char kReceiverKey[] = "Receiptor-%d";
 const int kReplySize = 1023;
+const char kTimeOut[] = "Time Out waiting for ";
+const char kClosed[] = "Connection closed by ";
 // Longest body line a server must take, without its line end; one more for
 // a leading dot.
 const size_t kMaxLine = 997;
@@ -305,7 +307,7 @@ bool CEmail::SendAll(CSocket* socket, const char* text)
     {
         if (!LimitWait(socket, SO_SNDTIMEO))
         {
-            Break("Time Out sending to ");
+            Break(kTimeOut);
             break;
         }
         int sent = socket->Send(text, left, MSG_NOSIGNAL);
@@ -313,7 +315,7 @@ bool CEmail::SendAll(CSocket* socket, const char* text)
             continue;
         if (sent <= 0)
         {
-            Break(sent < 0 && errno == EAGAIN ? "Time Out sending to " : "Connection closed by ");
+            Break(sent < 0 && errno == EAGAIN ? kTimeOut : kClosed);
             break;
         }
         text += sent;
@@ -332,7 +334,7 @@ bool CEmail::Receive(CSocket* socket, CString& reply)
     {
         if (!LimitWait(socket, SO_RCVTIMEO))
         {
-            Break("Time Out waiting for ");
+            Break(kTimeOut);
             return false;
         }
         int n = socket->Receive(buf + got, kReplySize - got, 0);
@@ -340,7 +342,7 @@ bool CEmail::Receive(CSocket* socket, CString& reply)
             continue;
         if (n <= 0)
         {
-            Break(n < 0 && errno == EAGAIN ? "Time Out waiting for " : "Connection closed by ");
+            Break(n < 0 && errno == EAGAIN ? kTimeOut : kClosed);
             return false;
         }
         got += n;

@@ -29,11 +29,13 @@ namespace
 {
 // A misbehaving server: sends `replies[0]` on accepting, then one reply per
 // line received; when the replies run out it closes the connection or,
-// with `close` false, keeps it open and says nothing more.
+// with `close` false, keeps it open and says nothing more. Each reply but
+// the greeting comes `delayMs` after its line.
 class ScriptedPeer
 {
 public:
-    ScriptedPeer(std::vector<std::string> replies, bool close) : m_Replies(std::move(replies)), m_bClose(close)
+    ScriptedPeer(std::vector<std::string> replies, bool close, int delayMs = 0)
+        : m_Replies(std::move(replies)), m_bClose(close), m_nDelayMs(delayMs)
     {
         m_nListen = socket(AF_INET, SOCK_STREAM, 0);
         int on = 1;
@@ -80,6 +82,8 @@ private:
         {
             if (i > 0 && !ReadLine(fd))
                 break;
+            if (i > 0)
+                usleep(m_nDelayMs * 1000);
             send(fd, m_Replies[i].data(), m_Replies[i].size(), MSG_NOSIGNAL);
         }
         if (!m_bClose)
@@ -104,6 +108,7 @@ private:
 
     std::vector<std::string> m_Replies;
     bool m_bClose;
+    int m_nDelayMs;
     int m_nListen = -1;
     std::atomic<bool> m_bStop{false};
     std::string m_strReceived;
@@ -284,6 +289,25 @@ TEST_F(EmailTest, BrokenDialoguesFailWithinTheTimeLimit)
         EXPECT_LT(seconds, CEmail::kStepSeconds + 2.0);
         std::cout << c.name << ": " << seconds << " s\n";
     }
+}
+
+// A server that answers every step just within its limit still cannot hold
+// the agent longer than the dialogue's limit.
+TEST_F(EmailTest, SlowServerIsGivenUpAtTheDialogueLimit)
+{
+    const int delayMs = (CEmail::kStepSeconds - 1) * 1000;
+    ScriptedPeer peer({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n",
+                       "354 go on\r\n", "250 sent\r\n", "221 bye\r\n"},
+                      false, delayMs);
+    for (const char* r : {"<a@x.y>", "<b@x.y>", "<c@x.y>", "<d@x.y>"})
+        ASSERT_TRUE(m_Mail.AddReceiver(r));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Send("Subject", "body"));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_STREQ(m_strError, "Time Out waiting for 127.0.0.1");
+    EXPECT_GE(seconds, CEmail::kDialogueSeconds - 1.0);
+    EXPECT_LT(seconds, CEmail::kDialogueSeconds + 2.0);
+    std::cout << "slow server: " << seconds << " s\n";
 }
 
 TEST_F(EmailTest, HostNamesAreNotConnected)
