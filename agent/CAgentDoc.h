@@ -10,6 +10,17 @@
 
 extern const char szVersion[];
 
+class CStandInRoot;
+class CSvrSocket;
+
+// Fixed ports of the management links.
+enum
+{
+    TAVRINE_AGT_PORT = 710,
+    DORVIK_ANNOUNCE_PORT = 712,
+    DORVIK_BROADCAST_PORT = 713,
+};
+
 // The one document of the agent: it owns the sockets, the connections, the
 // plug-ins and the object tree, starts them up, runs the loop and the clock
 // tick, and shuts them down.
@@ -43,6 +54,19 @@ public:
     void ListConnectedHalsen();
     void CheckConfigFile();
 
+    void ListenServerCall();
+    void ListenServerNotice();
+    void BroadcastToWorld();
+    void AcceptServerNotice();
+    void AcceptServerCall();
+    // Takes one connection out (or all of them, at shutdown, when pSvr is
+    // null) and disconnects it; the object lives on until the pass that
+    // removed it is over.
+    void RemoveServer(CSvrSocket* pSvr);
+    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
+    // The folder a new connection starts in.
+    CStandInRoot* GetRootFolder();
+
     // The notice lists of the events that are mailed and of those pushed to
     // the management servers; a list that fails the syntax check is refused
     // and the stored one stays.
@@ -68,6 +92,10 @@ public:
     static CString ReadHostName();
 
     CFdSet m_FdSet;
+    // Connections with replies still waiting to go out are watched for
+    // writability as well.
+    CFdSet m_WriteSet;
+    TPtrList<CSvrSocket> m_SvrList;
     CSocket* m_pSvrLstnSocket = nullptr;
     CSocket* m_pSvrBCRetSocket = nullptr;
     CPtrList m_SoList;
@@ -85,9 +113,22 @@ private:
     bool RunRecordedSignals();
     void OnSignal(int sig);
     void OnTimerTick();
-    void AcceptServerNotice();
-    void AcceptServerCall();
-    void BroadcastToWorld();
+    void AddConnectionsToSets();
+    // Copies the connections (only those set in pReady, when given) so
+    // that handlers may remove connections while the copy is walked.
+    void CopyServers(TPtrList<CSvrSocket>& out, const CFdSet* pReady);
+    void SendPendingOutput();
+    void ServeReadyConnections();
+    void TickConnections();
+    void DeleteRemoved();
+    void RefuseConnection(CSvrSocket* pSvr);
+    void BindListenPort(CSocket* pSocket);
+
+    // Connections removed during the current pass, destroyed at its end.
+    TPtrList<CSvrSocket> m_RemovedList;
+    // Set once the listening and discovery sockets have been opened; a
+    // null one at the loop after that means that opening it failed.
+    bool m_bNetworkOpened = false;
 };
 
 [[noreturn]] void Exit(int status);

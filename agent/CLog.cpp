@@ -3,6 +3,7 @@
 #include "CAgentDoc.h"
 #include "CEventFile.h"
 #include "CFile.h"
+#include "CMessage.h"
 #include "CProfile.h"
 #include "CString.h"
 
@@ -147,6 +148,13 @@ void CLog::ShowMessage(const char* label)
     CString line;
     line.Format("%s\n", label);
     ShowInfo(line);
+}
+
+void CLog::ShowMessage(const char* label, const CMessage* pMsg)
+{
+    if (!CAgentDoc::m_bDebugOn)
+        return;
+    ::ShowInfo("%s  %d   %d   %s\n", label, pMsg->m_nCommand, pMsg->m_nType, pMsg->m_strBody.GetBuffer());
 }
 
 void CLog::DumpMemory(const void* p, int n)

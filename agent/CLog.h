@@ -8,6 +8,7 @@
 
 class CAgentDoc;
 class CEventFile;
+class CMessage;
 
 // One RAID event of a folder, parsed from an event text "%d@%d@%d@%s@%s"
 // (id, time, severity, title, detail), that is checked against the notice
@@ -66,6 +67,8 @@ public:
     static void ShowInfo(const char* text);
     // A debug-mode trace line; prints nothing unless the debug switch is on.
     static void ShowMessage(const char* label);
+    // The same with a packet's command word, kind word and body after it.
+    static void ShowMessage(const char* label, const CMessage* pMsg);
     static void DumpMemory(const void* p, int n);
 
     // Picks the next misc log of the rotation kept in the profile and opens
