@@ -61,7 +61,10 @@ private:
 };
 } // namespace
 
-CEventFile::~CEventFile() { Close(); }
+CEventFile::~CEventFile()
+{
+    Close();
+}
 
 bool CEventFile::Open(const char* path, bool bWrite)
 {
@@ -125,7 +128,8 @@ uint32_t CEventFile::GetHead()
 bool CEventFile::ReadWord(uint32_t offset, uint32_t& value)
 {
     unsigned char bytes[kWord];
-    if (m_fd < 0 || offset > m_nLength - kWord || pread(m_fd, bytes, kWord, offset) != static_cast<ssize_t>(kWord))
+    if (m_fd < 0 || offset > m_nLength - kWord ||
+        pread(m_fd, bytes, kWord, offset) != static_cast<ssize_t>(kWord))
         return false;
     value = GetLE32(bytes);
     return true;
@@ -195,7 +199,8 @@ uint32_t CEventFile::FindCompleteLength()
     uint32_t pos = kHeaderSize;
     uint32_t previous = 0;
     tagEventRecord rec;
-    while (Read(pos, rec) && rec.link == previous && rec.next > pos && EndsAt(pos, rec.next + kWord))
+    while (Read(pos, rec) && rec.link == previous && rec.next > pos &&
+           EndsAt(pos, rec.next + kWord))
     {
         complete = rec.next + kWord;
         previous = pos;
@@ -232,7 +237,8 @@ bool CEventFile::Append(const tagEventRecord& rec)
     uint32_t pos = first ? header : m_nLength - kWord;
     uint32_t start = first ? header : m_nLength;
     CStreamBuf buf;
-    buf.AllocateBuf(static_cast<int>(kSmallestRecord + TextLength(rec.title) + TextLength(rec.detail)));
+    buf.AllocateBuf(
+        static_cast<int>(kSmallestRecord + TextLength(rec.title) + TextLength(rec.detail)));
     CRecordWriter out(buf);
     if (first)
         out.Word(0);

@@ -38,8 +38,9 @@ uint32_t WordAt(const std::string& bytes, size_t offset)
 
 std::string EventText(int n, const std::string& detail = "")
 {
-    return std::to_string(512 + n % 18) + "@" + std::to_string(1000 + n) + "@" + std::to_string(1 + n % 3) +
-           "@Event " + std::to_string(n) + "@" + (detail.empty() ? "detail " + std::to_string(n) : detail);
+    return std::to_string(512 + n % 18) + "@" + std::to_string(1000 + n) + "@" +
+           std::to_string(1 + n % 3) + "@Event " + std::to_string(n) + "@" +
+           (detail.empty() ? "detail " + std::to_string(n) : detail);
 }
 
 bool StoreEvent(const std::string& text, const char* folder = kFolder)
@@ -325,7 +326,8 @@ TEST_F(EventStoreTest, FullDiskFailsTheStoreCleanly)
     const std::string before = ReadBytes("/var/log/tavrine/Full/Full.log");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(StoreEvent(EventText(2, std::string(8000, 'x')), "/Full"));
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("Can not store the event in /var/log/tavrine/Full/Full.log"),
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "Can not store the event in /var/log/tavrine/Full/Full.log"),
               std::string::npos);
     EXPECT_EQ(ReadBytes("/var/log/tavrine/Full/Full.log"), before);
     EXPECT_EQ(List(0, 0, 0, 0, "/Full").events, Texts({1}));
