@@ -288,6 +288,19 @@ TEST_F(EventStoreTest, InterruptedFirstStoreLeavesAnEmptyLog)
     EXPECT_EQ(List(CLog::kForward, 0).events, Texts({3}));
 }
 
+// Bytes after the records longer than any append are not left by a cut
+// store; the records before them are still found and kept.
+TEST_F(EventStoreTest, LongGarbageAfterTheRecordsIsSkipped)
+{
+    StoreMany(2);
+    const std::string before = ReadBytes(kLogPath);
+    WriteBytes(kLogPath, before + std::string(20000, '\x24'));
+    EXPECT_EQ(List(0, 0).events, Texts({2, 1}));
+    ASSERT_TRUE(StoreEvent(EventText(3)));
+    EXPECT_EQ(List(CLog::kForward, 0).events, Texts({1, 2, 3}));
+    EXPECT_EQ(ReadBytes(kLogPath).substr(0, before.size()), before);
+}
+
 // A writer killed at random moments while it stores large records.
 TEST_F(EventStoreTest, KilledWriterLeavesEveryRecordWhole)
 {
