@@ -121,8 +121,15 @@ TEST(EventLineTest, EachFolderHasItsOwnLogFile)
         EXPECT_STREQ(log.m_strFileName, c.name);
         EXPECT_STREQ(log.GetPath(), c.path);
     }
-    CLog none(nullptr, nullptr, "512@1@1@T@D");
-    EXPECT_TRUE(none.m_strDir.IsEmpty());
-    EXPECT_FALSE(none.Store());
+    for (const char* outside : {static_cast<const char*>(nullptr), "/..", "/Adapter0/../../../etc", "/./x", "..",
+                                "/a/.."})
+    {
+        CLog none(nullptr, outside, "512@1@1@T@D");
+        EXPECT_TRUE(none.m_strDir.IsEmpty()) << (outside ? outside : "null");
+        EXPECT_FALSE(none.Store());
+        EXPECT_FALSE(none.ClearEvent());
+    }
+    CLog dotted(nullptr, "/a..b/...", nullptr);
+    EXPECT_STREQ(dotted.GetPath(), "/var/log/tavrine/a..b/.../....log");
 }
 } // namespace
