@@ -23,10 +23,11 @@ using testing::internal::GetCapturedStdout;
 std::vector<Clock::time_point> g_ticks;
 
 // Stands in for a plug-in's timer entry, which the tick calls first.
-void CountTick()
+STATUS CountTick()
 {
     g_ticks.push_back(Clock::now());
     fputs("tick\n", stderr);
+    return S_OK;
 }
 
 double SecondsBetween(Clock::time_point a, Clock::time_point b)
@@ -34,8 +35,8 @@ double SecondsBetween(Clock::time_point a, Clock::time_point b)
     return std::chrono::duration<double>(b - a).count();
 }
 
-// A discovery socket with one datagram waiting, so that the loop has a
-// readable descriptor.
+// A discovery socket with two datagrams waiting, so that the loop still has
+// a readable descriptor after one pass has served one.
 CSocket* ReadableDatagramSocket()
 {
     CSocket* socket = new CSocket;
@@ -46,7 +47,8 @@ CSocket* ReadableDatagramSocket()
     getsockname(socket->GetSd(), reinterpret_cast<sockaddr*>(&address), &length);
     CSocket sender;
     sender.Socket(SOCK_DGRAM);
-    EXPECT_EQ(sender.SendTo("TAVRINE_HALSEN#", 15, "127.0.0.1", ntohs(address.sin_port), 0), 15);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(sender.SendTo("TAVRINE_HALSEN#", 15, "127.0.0.1", ntohs(address.sin_port), 0), 15);
     return socket;
 }
 
