@@ -119,7 +119,9 @@ void ListController(int adapter)
         Put(row.szCardType, CardTypeText(type));
     ULONG dimm = 0;
     raGetDimmSize(adapter, &dimm);
-    row.nDimmMB = dimm >> 20;
+    // The size comes in bytes; an answer below one megabyte cannot be a
+    // byte count of any module, so it already counts megabytes.
+    row.nDimmMB = dimm >= (1UL << 20) ? dimm >> 20 : dimm;
     row.nChannels = static_cast<int>(info.NumberChannels);
     row.nAdapter = adapter;
     Put(row.szNA, "NA");

@@ -21,9 +21,7 @@ int ShowDriverScreen(CScreenRows& rows, const char* rest)
 {
     char prompt[48];
     AdapterPrompt(prompt, sizeof(prompt), rest);
-    UseScreenHelp();
-    use_helpline(kDriverHelpLine);
-    rows.Show(prompt);
+    rows.Show(prompt, kDriverHelpLine);
     return DITEM_REDRAW;
 }
 } // namespace

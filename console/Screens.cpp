@@ -38,9 +38,11 @@ dialogMenuItem* CScreenRows::AddNamed(int (*fire)(dialogMenuItem*), long data, c
     return item;
 }
 
-int CScreenRows::Show(const char* prompt)
+int CScreenRows::Show(const char* prompt, const char* line)
 {
     UseScreenHelp();
+    if (line)
+        use_helpline(line);
     return dialog_menu(szTitle, prompt, -1, -1, -1, m_nRows, m_items);
 }
 

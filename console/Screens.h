@@ -24,8 +24,9 @@ public:
     // Adds a row whose left text is formatted too.
     dialogMenuItem* AddNamed(int (*fire)(dialogMenuItem*), long data, const char* left, const char* right);
     int Count() const { return m_nRows; }
-    // Shows the rows once under the prompt; the dialog's answer.
-    int Show(const char* prompt);
+    // Shows the rows once under the prompt, with the help line given or
+    // the usual one; the dialog's answer.
+    int Show(const char* prompt, const char* line = nullptr);
 
 private:
     dialogMenuItem m_items[2 + kMaxRows];
