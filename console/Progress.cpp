@@ -67,7 +67,9 @@ bool FollowProgress(const ProgressWatch& watch)
             }
             return false;
         }
-        done = done || percent > 98;
+        // An activity may end between two looks without a figure above 98
+        // ever shown; an array left healthy and idle has completed it.
+        done = done || percent > 98 || (activity == reArrayIdle && functional == reArrayFunctional);
         if (activity != watch.expected)
         {
             TellEnd(watch, done, functional, activity);

@@ -81,7 +81,8 @@ protected:
             std::string right = bar == std::string::npos ? "" : want.substr(bar + 1);
             ASSERT_NO_FATAL_FAILURE(See(left));
             std::string row = Row(left);
-            EXPECT_NE(row.find(right, left.size()), std::string::npos)
+            std::string shown = left.substr(left.find_first_not_of(' '));
+            EXPECT_NE(row.find(right, row.find(shown) + shown.size()), std::string::npos)
                 << "row [" << row << "] wants [" << right << "]\n" << tmux->Screen();
         }
     }
