@@ -44,19 +44,16 @@ int raid_detail(dialogMenuItem* self)
     const rasArrayInfo& info = testaryinfo[cardnum][row];
     CScreenRows rows("OK", "Cancel");
     rows.Add("Array Id", nullptr, 0, "%d", show.nNumber);
-    rows.Add("Array Name", nullptr, 0, "%s", show.szName);
-    rows.Add("Array Mode", nullptr, 0, "%s", show.szMode);
+    rows.Text("Array Name", show.szName);
+    rows.Text("Array Mode", show.szMode);
     rows.Add("Disk Number", nullptr, 0, "%d", show.nDisks);
     rows.Add("Stripe Size", nullptr, 0, "%dK", show.nStripeKB);
-    rows.Add("Array Size", nullptr, 0, "%s", show.szSize);
-    rows.Add("Status", nullptr, 0, "%s", show.szStatus);
+    rows.Text("Array Size", show.szSize);
+    rows.Text("Status", show.szStatus);
     rows.Add("Sectors", nullptr, 0, "%ld", static_cast<long>(info.ulSize));
     rows.Add("C H S", nullptr, 0, "%d %d %d", info.NumberOfCylinders, info.NumberOfHeads, info.SectorsPerTrack);
     AddMembers(rows, garrayid[cardnum][row]);
-    char prompt[48];
-    AdapterPrompt(prompt, sizeof(prompt), "/arraydetail");
-    rows.Show(prompt);
-    return DITEM_REDRAW;
+    return rows.ShowAdapterScreen("/arraydetail");
 }
 
 int raid_list(dialogMenuItem*)

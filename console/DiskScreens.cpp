@@ -16,21 +16,16 @@ bool NoEnclosure(const char* type)
     return strcmp(type, "No enclosure") == 0 || strcmp(type, "Unknown enclosure") == 0;
 }
 
-int Toggle(raeStatus (*setting)(raeAction, BOOL*))
+int Toggle(AdapterSetting setting)
 {
     Initialize(cardnum);
-    BOOL on = 0;
-    setting(reGET, &on);
-    BOOL next = on == 1 ? 0 : 1;
-    setting(reSET, &next);
+    ToggleSetting(setting);
     return DITEM_LEAVE_MENU;
 }
 
-const char* EnabledText(raeStatus (*setting)(raeAction, BOOL*))
+const char* EnabledText(AdapterSetting setting)
 {
-    BOOL on = 0;
-    setting(reGET, &on);
-    return on == 1 ? "Enabled " : "Disabled";
+    return SettingOn(setting) ? "Enabled " : "Disabled";
 }
 } // namespace
 
@@ -48,25 +43,22 @@ int disk_detail(dialogMenuItem* self)
     if (info.nArray)
         rows.Add("Array Id", nullptr, 0, "%d", info.nArray);
     else
-        rows.Add("Array Id", nullptr, 0, "%s", "None");
-    rows.Add("Xfer Mode", nullptr, 0, "%s", info.szXfer);
-    rows.Add("Disk Size", nullptr, 0, "%s", info.szSize);
-    rows.Add("Status", nullptr, 0, "%s", info.szStatus);
-    rows.Add("Model", nullptr, 0, "%s", diskmodel[device]);
+        rows.Text("Array Id", "None");
+    rows.Text("Xfer Mode", info.szXfer);
+    rows.Text("Disk Size", info.szSize);
+    rows.Text("Status", info.szStatus);
+    rows.Text("Model", diskmodel[device]);
     rows.Add("Sectors", nullptr, 0, "%ld", info.nSectors);
     bool none = NoEnclosure(enclosure.szType);
-    rows.Add("Enclosure Type", nullptr, 0, "%s", none ? "None" : enclosure.szType);
+    rows.Text("Enclosure Type", none ? "None" : enclosure.szType);
     if (!none)
     {
-        rows.Add(" 5v", nullptr, 0, "%s", enclosure.sz5V);
-        rows.Add(" 12v", nullptr, 0, "%s", enclosure.sz12V);
-        rows.Add(" Temperature", nullptr, 0, "%s", enclosure.szTemperature);
-        rows.Add(" Fan Speed", nullptr, 0, "%s", enclosure.szFan);
+        rows.Text(" 5v", enclosure.sz5V);
+        rows.Text(" 12v", enclosure.sz12V);
+        rows.Text(" Temperature", enclosure.szTemperature);
+        rows.Text(" Fan Speed", enclosure.szFan);
     }
-    char prompt[48];
-    AdapterPrompt(prompt, sizeof(prompt), "/disk/detail");
-    rows.Show(prompt);
-    return DITEM_REDRAW;
+    return rows.ShowAdapterScreen("/disk/detail");
 }
 
 int disk_cache(dialogMenuItem*)

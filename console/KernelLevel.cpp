@@ -31,6 +31,10 @@ bool WriteText(const char* path, const char* text)
     return n == static_cast<ssize_t>(strlen(text));
 }
 
+// The level goes back first, with plain system calls only.  Giving the
+// terminal back is not strictly safe in a handler, but the program is
+// single-threaded, mostly waiting for a key, and ends at once after it:
+// leaving the terminal in raw mode would be the worse outcome.
 void OnEndingSignal(int sig)
 {
     RestoreKernelMessages();

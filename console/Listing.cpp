@@ -263,3 +263,16 @@ void BatteryBackupInfo(int adapter)
     raGetBatteryVoltage(adapter, &value);
     BatteryVoltageText(value, row.szVoltage, sizeof(row.szVoltage));
 }
+
+bool SettingOn(AdapterSetting setting)
+{
+    BOOL on = 0;
+    setting(reGET, &on);
+    return on == 1;
+}
+
+void ToggleSetting(AdapterSetting setting)
+{
+    BOOL next = SettingOn(setting) ? 0 : 1;
+    setting(reSET, &next);
+}

@@ -20,3 +20,10 @@ void BatteryBackupInfo(int adapter);
 void SortFreeDisks();
 // The row of an array id in the adapter's array table, or -1.
 int ArrayRow(int adapter, int id);
+
+// An on/off setting of the selected adapter, read and written through the
+// API's get/set call.
+typedef raeStatus (*AdapterSetting)(raeAction, BOOL*);
+bool SettingOn(AdapterSetting setting);
+// Writes the opposite of the setting's state (on when it was not 1).
+void ToggleSetting(AdapterSetting setting);

@@ -17,13 +17,6 @@ const char* DriverName()
     return type == reMorlivenQ150QV7 ? "MVQ150QV7" : type == reMorlivenQV7K ? "MVQV7000" : "";
 }
 
-int ShowDriverScreen(CScreenRows& rows, const char* rest)
-{
-    char prompt[48];
-    AdapterPrompt(prompt, sizeof(prompt), rest);
-    rows.Show(prompt, kDriverHelpLine);
-    return DITEM_REDRAW;
-}
 } // namespace
 
 int detail(dialogMenuItem*)
@@ -31,14 +24,11 @@ int detail(dialogMenuItem*)
     ListController(cardnum);
     const ShowAdapterInfo& info = gvShowAdapterInfo[cardnum];
     CScreenRows rows("OK", "Cancel");
-    rows.Add("Card Type", nullptr, 0, "%s", info.szCardType);
+    rows.Text("Card Type", info.szCardType);
     rows.Add("Dimm size", nullptr, 0, "%luM", info.nDimmMB);
     rows.Add("Channel", nullptr, 0, "%d", info.nChannels);
-    rows.Add("Battery Backup", nullptr, 0, "%s", info.szBattery);
-    char prompt[48];
-    AdapterPrompt(prompt, sizeof(prompt), "/misc/adapter");
-    rows.Show(prompt);
-    return DITEM_REDRAW;
+    rows.Text("Battery Backup", info.szBattery);
+    return rows.ShowAdapterScreen("/misc/adapter");
 }
 
 int cmdln_other_driverversion(dialogMenuItem*)
@@ -47,11 +37,11 @@ int cmdln_other_driverversion(dialogMenuItem*)
     DriverVersion(cardnum);
     const ShowDriverInfo& info = gvShowDriverInfo[cardnum];
     CScreenRows rows("OK", "Cancel");
-    rows.Add("Driver", nullptr, 0, "%s", DriverName());
-    rows.Add("Version", nullptr, 0, "%s", info.szVersion);
-    rows.Add("Date", nullptr, 0, "%s", info.szDate);
-    rows.Add("Size", nullptr, 0, "%s", info.szSize);
-    return ShowDriverScreen(rows, "/driverversion");
+    rows.Text("Driver", DriverName());
+    rows.Text("Version", info.szVersion);
+    rows.Text("Date", info.szDate);
+    rows.Text("Size", info.szSize);
+    return rows.ShowAdapterScreen("/driverversion", kDriverHelpLine);
 }
 
 int cmdln_other_bufferpolicy(dialogMenuItem*)
@@ -60,9 +50,9 @@ int cmdln_other_bufferpolicy(dialogMenuItem*)
     raeWriteMode mode = reWriteBack;
     raWriteMode(reGET, &mode);
     CScreenRows rows("OK", "Cancel");
-    rows.Add("Adapter", nullptr, 0, "%s", "Write Mode");
-    rows.Add(DriverName(), nullptr, 0, "%s", mode != reWriteBack ? "Write Through" : "Write Back");
-    return ShowDriverScreen(rows, "/bufferpolicy");
+    rows.Text("Adapter", "Write Mode");
+    rows.Text(DriverName(), mode != reWriteBack ? "Write Through" : "Write Back");
+    return rows.ShowAdapterScreen("/bufferpolicy", kDriverHelpLine);
 }
 
 int other_batterybackup(dialogMenuItem*)
@@ -71,29 +61,23 @@ int other_batterybackup(dialogMenuItem*)
     BatteryBackupInfo(cardnum);
     const ShowBatteryBackupInfo& info = gvShowBatteryBackupInfo[cardnum];
     CScreenRows rows("OK", "Cancel");
-    rows.Add("Back Module", nullptr, 0, "%s", info.szModule);
+    rows.Text("Back Module", info.szModule);
     if (info.szPack[0])
-        rows.Add("Pack", nullptr, 0, "%s", info.szPack);
+        rows.Text("Pack", info.szPack);
     if (info.szCharge[0])
     {
-        rows.Add("Charge Status", nullptr, 0, "%s", info.szCharge);
-        rows.Add("Cycle", nullptr, 0, "%s", info.szCycle);
-        rows.Add("Temperature", nullptr, 0, "%s", info.szTemperature);
-        rows.Add("Voltage", nullptr, 0, "%s", info.szVoltage);
+        rows.Text("Charge Status", info.szCharge);
+        rows.Text("Cycle", info.szCycle);
+        rows.Text("Temperature", info.szTemperature);
+        rows.Text("Voltage", info.szVoltage);
     }
-    char prompt[48];
-    AdapterPrompt(prompt, sizeof(prompt), "/misc/batterybackup");
-    rows.Show(prompt);
-    return DITEM_REDRAW;
+    return rows.ShowAdapterScreen("/misc/batterybackup");
 }
 
 int buzz(dialogMenuItem*)
 {
     Initialize(cardnum);
-    BOOL on = 0;
-    raAlarmBuzzerEnabled(reGET, &on);
-    BOOL next = on == 1 ? 0 : 1;
-    raAlarmBuzzerEnabled(reSET, &next);
+    ToggleSetting(raAlarmBuzzerEnabled);
     return DITEM_LEAVE_MENU;
 }
 
@@ -104,14 +88,12 @@ int misc(dialogMenuItem*)
     for (;;)
     {
         Initialize(cardnum);
-        BOOL on = 0;
-        raAlarmBuzzerEnabled(reGET, &on);
         CScreenRows rows("Select", "Cancel");
         rows.Add("Adapter Info", detail, 0, "%s", "");
         rows.Add("Driver Version", cmdln_other_driverversion, 0, "%s", "");
         rows.Add("Buffer Policy", cmdln_other_bufferpolicy, 0, "%s", "");
         rows.Add("Battery Backup", other_batterybackup, 0, "%s", "");
-        rows.Add("Toggle Buzzer", buzz, 0, "%s", on == 1 ? "On " : "Off");
+        rows.Add("Toggle Buzzer", buzz, 0, "%s", SettingOn(raAlarmBuzzerEnabled) ? "On " : "Off");
         if (rows.Show(prompt) != 0)
             break;
     }

@@ -46,6 +46,14 @@ int CScreenRows::Show(const char* prompt, const char* line)
     return dialog_menu(szTitle, prompt, -1, -1, -1, m_nRows, m_items);
 }
 
+int CScreenRows::ShowAdapterScreen(const char* rest, const char* line)
+{
+    char prompt[64];
+    AdapterPrompt(prompt, sizeof(prompt), rest);
+    Show(prompt, line);
+    return DITEM_REDRAW;
+}
+
 void AdapterPrompt(char* text, size_t size, const char* rest)
 {
     snprintf(text, size, "/adapter%d%s", cardnum + 1, rest);

@@ -23,10 +23,15 @@ public:
         __attribute__((format(printf, 5, 6)));
     // Adds a row whose left text is formatted too.
     dialogMenuItem* AddNamed(int (*fire)(dialogMenuItem*), long data, const char* left, const char* right);
+    // Adds an information row with a plain right-hand text.
+    void Text(const char* left, const char* right) { AddNamed(nullptr, 0, left, right); }
     int Count() const { return m_nRows; }
     // Shows the rows once under the prompt, with the help line given or
     // the usual one; the dialog's answer.
     int Show(const char* prompt, const char* line = nullptr);
+    // Shows an information screen of the current adapter, its prompt
+    // "/adapter%d" followed by `rest`; the code that redraws the caller.
+    int ShowAdapterScreen(const char* rest, const char* line = nullptr);
 
 private:
     dialogMenuItem m_items[2 + kMaxRows];

@@ -14,6 +14,11 @@ struct ModeCase
     const char* shown;      // "zelsim show" of the new array
 };
 
+void PrintTo(const ModeCase& c, std::ostream* os)
+{
+    *os << c.mode;
+}
+
 class CreateScreen : public VelconScreen, public ::testing::WithParamInterface<ModeCase>
 {
 protected:
