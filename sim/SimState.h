@@ -12,7 +12,7 @@ namespace zelsim
 {
 
 constexpr uint32_t kMagic = 0x5A454C53; // "ZELS"
-constexpr uint32_t kStateVersion = 3;
+constexpr uint32_t kStateVersion = 2;
 constexpr int kMaxQueuedEvents = 64;
 constexpr int kMaxScsiWrites = 16;
 constexpr int kWriteLength = 64;
