@@ -44,7 +44,7 @@ protected:
 
 struct ModuleCase
 {
-    const char* list;
+    std::string list;
     const char* text;
 };
 
@@ -56,7 +56,7 @@ TEST_F(KernelFiles, ModuleSizeComesFromTheModuleLine)
         {"Morliven 12345678901234 0 - Live\n", "123456789B"}, // nine digits at most, as before
         {"MorlivenX 555 0 - Live\nsd_mod 57344 3 - Live 0x0\n", "B"},
         {"", "B"},
-        {(std::string(600, 'x') + " Morliven 1\nMorliven 77 0\n").c_str(), "77B"},
+        {std::string(600, 'x') + " Morliven 1\nMorliven 77 0\n", "77B"},
     };
     for (const ModuleCase& c : cases)
     {
