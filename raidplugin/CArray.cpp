@@ -21,6 +21,8 @@ const unsigned kVolatileRead = DT_P_READ | DT_P_VOLATILE;
 const unsigned kReadWrite = DT_P_READ | DT_P_WRITE;
 const unsigned kAnyRights = 0xF7FFFFFF;
 const int kMaxMembers = 8;
+// A member slot that holds a valid, online disk.
+const UCHAR kMemberInPlace = 0x3;
 
 // The status and marker an activity shows; false for no activity.
 bool ActivityStatus(raeArrayActivityStatus activity, unsigned long& status, unsigned long& marker)
@@ -251,13 +253,23 @@ STATUS CArray::OnRename(const char* args)
 
 int CArray::MemberIndex(const char* text)
 {
-    CIDEDisk* disk = dynamic_cast<CIDEDisk*>(FindByIdentity(text, TYPE_DISK));
+    // Looked up on the whole adapter: a failed member is no longer listed
+    // below its array, only on its channel.
+    CDevice* adapter = dynamic_cast<CDevice*>(GetParent());
+    CIDEDisk* disk = adapter ? dynamic_cast<CIDEDisk*>(adapter->FindByIdentity(text, TYPE_DISK)) : nullptr;
     int count = 0;
     int disks[kMaxMembers];
-    if (!disk || !ApiOk(raEnumerateDisksInArray(static_cast<int>(m_logicid), &count, disks)))
+    rasArrayInfo info;
+    if (!disk || !ApiOk(raEnumerateDisksInArray(static_cast<int>(m_logicid), &count, disks)) ||
+        !ApiOk(raGetArrayInfo(static_cast<int>(m_logicid), &info)))
         return -1;
     for (int i = 0; i < count && i < kMaxMembers; ++i)
         if (disks[i] == disk->GetDiskNumber())
+            return i;
+    // Any other disk stands for the member the array lacks: the driver
+    // rebuilds that place.
+    for (int i = 0; i < info.bWidth && i < kMaxMembers; ++i)
+        if ((info.strm[i].blFlag & kMemberInPlace) != kMemberInPlace)
             return i;
     return -1;
 }

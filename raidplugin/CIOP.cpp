@@ -275,6 +275,15 @@ void CIOP::PollDriver()
         OnClockTick();
 }
 
+void CIOP::Resync()
+{
+    // The API's tables are read again first; the tree then shows the
+    // change at once, so a folder that refreshes on the notice finds it.
+    BOOL update = 0;
+    if (ApiOk(raNeedUpdate(&update)))
+        OnClockTick();
+}
+
 int CIOP::CheckEnclosure()
 {
     if (!SelectAdapter(m_AdapterID))

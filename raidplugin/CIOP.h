@@ -67,6 +67,8 @@ private:
     CDevice* CreateArrayObject(int logical, int position);
     bool UpdateBatteryField(uint16_t& field, uint16_t value, const char* property, bool chargeText = false);
 
+    // Brings the tree in step after a change made through this object.
+    void Resync();
     CArray* FindArray(const char* identity);
     // The driver's disk number of the disk object named by identity, or -1.
     int DiskNumberOf(const char* identity);

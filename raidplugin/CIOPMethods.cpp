@@ -117,9 +117,7 @@ STATUS CIOP::OnCreateArray(const char* args)
     if (!ApiOk(raCreateArray(name, RAIDModeOfIndex(mode), static_cast<int>(count), disks,
                              static_cast<int>(block), static_cast<raeCreateAryFlag>(flags))))
         return E_FAIL;
-    // Listed at once, so the folder finds the array when it refreshes.
-    CreateArrayChannel(m_IDArrayChannel);
-    IssueNotification(NOTICE_CHANGED);
+    Resync();
     return S_OK;
 }
 
@@ -131,8 +129,7 @@ STATUS CIOP::OnDeleteArray(const char* args)
     if (!ApiOk(raDeleteArray(static_cast<int>(array->GetLogicalID()))))
         return E_FAIL;
     array->IssueNotification(NOTICE_REMOVED);
-    CreateArrayChannel(m_IDArrayChannel);
-    IssueNotification(NOTICE_CHANGED);
+    Resync();
     return S_OK;
 }
 
@@ -188,7 +185,7 @@ STATUS CIOP::OnConvArray(const char* args)
         array->SetThrottleStatus(action);
         result = S_OK;
     }
-    OnRefresh();
+    Resync();
     return result;
 }
 

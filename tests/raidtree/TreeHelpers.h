@@ -88,7 +88,7 @@ private:
 // The plug-in over a fresh simulator preset.
 class PluginFixture : public ::testing::Test
 {
-protected:
+public:
     void Load(const std::string& preset)
     {
         simtest::LoadPreset(preset);
