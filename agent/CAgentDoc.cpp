@@ -9,14 +9,18 @@
 #include "CSignalPipe.h"
 #include "CStandInRoot.h"
 #include "CSvrSocket.h"
+#include "CVirtualFolder.h"
+#include "CXCrypt.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <arpa/inet.h>
 #include <ctime>
 #include <dlfcn.h>
+#include <netdb.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -173,10 +177,12 @@ CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
 {
     CheckConfigFile();
     CLog::OpenLogfile();
+    InitLocation();
 }
 
 CAgentDoc::~CAgentDoc()
 {
+    DeleteTree();
     CLog::CloseLogfile();
 }
 
@@ -284,15 +290,124 @@ void CAgentDoc::ProcessSignal()
         InstallHandler(setting.sig, setting.handler, setting.failure);
 }
 
-// The object tree is built here too, before the network side, once it
-// exists.
+// The object tree is built before the network side, so the first
+// connection already finds it.
 void CAgentDoc::OnNewDocument()
 {
+    InitRiver();
     ListenServerCall();
     ListenServerNotice();
     m_bNetworkOpened = true;
     BroadcastToWorld();
     SetTimer();
+}
+
+// The machine folder stands in as a plain folder until its own class with
+// its methods is in place.
+void CAgentDoc::InitLocation()
+{
+    m_pRoot = new CVirtualFolder;
+    m_pRoot->Init(nullptr, this, nullptr);
+    CPea* pea = m_pRoot->GetPea();
+    pea->SetName(m_strHostName);
+    pea->SetAttribute("o--");
+    pea->SetContent("2");
+    SetAddressProperty();
+    CXCrypt::InitLocation(m_strHostName, m_Location);
+}
+
+void CAgentDoc::SetAddressProperty()
+{
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(m_strHostName, nullptr, &hints, &found) != 0 || !found)
+        return;
+    char text[INET_ADDRSTRLEN];
+    const sockaddr_in* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text))
+        m_pRoot->SetPropertyString("IPAddress", text);
+    freeaddrinfo(found);
+}
+
+bool CAgentDoc::CheckLocation(const unsigned long* pLocation) const
+{
+    return pLocation && pLocation[0] == m_Location[0] && pLocation[1] == m_Location[1];
+}
+
+void CAgentDoc::InitRiver()
+{
+    CProfile profile(kProfilePath);
+    int nDevices = 0;
+    profile.GetProfile("Morliven", "NumOfDevice", &nDevices);
+    for (int i = 1; i <= nDevices; ++i)
+    {
+        CString key, name, path;
+        key.Format("%s%d", "Device", i);
+        profile.GetProfile("Morliven", key, name);
+        if (name.IsEmpty())
+            continue;
+        key.Format("%s%d", "Path", i);
+        profile.GetProfile("Morliven", key, path);
+        CVirtualFolder* folder = new CVirtualFolder;
+        CPea* pea = folder->GetPea();
+        pea->SetName(name);
+        pea->SetAttribute("o--");
+        pea->SetContent("14");
+        folder->Init(m_pRoot->GetPea(), this, CreateObject(path));
+        m_pRoot->GetPea()->AddPea(pea);
+    }
+}
+
+IRiver* CAgentDoc::CreateObject(const char* path)
+{
+    if (!path || !*path)
+    {
+        ShowInfo("No so to load!\n");
+        return nullptr;
+    }
+    void* handle = dlopen(path, RTLD_LAZY);
+    if (!handle)
+    {
+        ShowInfo("Failed to load %s!\n", path);
+        ShowInfo("%s\n", dlerror());
+        return nullptr;
+    }
+    SetMVRaid_TimerProc(handle);
+    dlerror();
+    PFNCREATEINSTANCE pfnCreate = reinterpret_cast<PFNCREATEINSTANCE>(dlsym(handle, "CreateInstance"));
+    const char* error = dlerror();
+    if (error || !pfnCreate)
+    {
+        ShowInfo("Couldn't find CreateInstance()!\n");
+        ShowInfo("%s\n", error ? error : "CreateInstance is null");
+        // The timer entry was taken from this library and goes with it.
+        m_pfnTimerProc = nullptr;
+        dlclose(handle);
+        return nullptr;
+    }
+    m_SoList.AppendTail(handle);
+    void* river = nullptr;
+    pfnCreate(IID_IRiver, &river);
+    return static_cast<IRiver*>(river);
+}
+
+bool CAgentDoc::SetMVRaid_TimerProc(void* handle)
+{
+    m_pfnTimerProc = nullptr;
+    if (!handle)
+        return false;
+    dlerror();
+    void* entry = dlsym(handle, "MVRaid_TimerProc");
+    const char* error = dlerror();
+    if (error || !entry)
+    {
+        ShowInfo("Couldn't find MVRaid_TimerProc()!\n");
+        ShowInfo("%s\n", error ? error : "MVRaid_TimerProc is null");
+        return false;
+    }
+    m_pfnTimerProc = reinterpret_cast<PFNTIMERPROC>(entry);
+    return true;
 }
 
 CAgentDoc::PFNSIGNAL CAgentDoc::Signal(int sig, PFNSIGNAL handler)
@@ -504,9 +619,18 @@ void CAgentDoc::DeleteContents()
     DeleteSocket(m_pSvrBCRetSocket);
     RemoveServer(nullptr);
     m_pfnTimerProc = nullptr;
+    DeleteTree();
     for (void* handle = m_SoList.GetHead(); handle; handle = m_SoList.GetNext())
         dlclose(handle);
     m_SoList.RemoveAll();
+}
+
+// The folders give back their rivers while the plug-ins that made them are
+// still loaded.
+void CAgentDoc::DeleteTree()
+{
+    delete m_pRoot;
+    m_pRoot = nullptr;
 }
 
 void CAgentDoc::ListenServerCall()

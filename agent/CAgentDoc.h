@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CFdSet.h"
+#include "PluginInterfaces.h"
 #include "CObject.h"
 #include "CSocket.h"
 #include "CString.h"
@@ -8,10 +9,13 @@
 
 #include <exception>
 
+class CSvrSocket;
+class CVirtualFolder;
+class IRiver;
+
 extern const char szVersion[];
 
 class CStandInRoot;
-class CSvrSocket;
 
 // Fixed ports of the management links.
 enum
@@ -28,7 +32,7 @@ class CAgentDoc : public CObject
 {
 public:
     typedef void (*PFNSIGNAL)(int);
-    typedef void (*PFNTIMERPROC)();
+    typedef PFNMVRAIDTIMERPROC PFNTIMERPROC;
 
     CAgentDoc();
     virtual ~CAgentDoc();
@@ -63,6 +67,8 @@ public:
     // null) and disconnects it; the object lives on until the pass that
     // removed it is over.
     void RemoveServer(CSvrSocket* pSvr);
+    // Sends a change notice to pSvr, or to every connected management
+    // server when it is null.
     void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
     // The folder a new connection starts in.
     CStandInRoot* GetRootFolder();
@@ -91,6 +97,18 @@ public:
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
 
+    // The root folder and the agent's identity value.
+    void InitLocation();
+    // One folder per device of the profile, each bound to the root river
+    // of its plug-in library.
+    void InitRiver();
+    // Loads one plug-in library and returns its root river (with one
+    // reference), or null when it cannot be loaded.
+    IRiver* CreateObject(const char* path);
+    // Takes the timer entry of a loaded library; whether it has one.
+    bool SetMVRaid_TimerProc(void* handle);
+    // Whether pLocation holds this run's identity value.
+    bool CheckLocation(const unsigned long* pLocation) const;
     CFdSet m_FdSet;
     // Connections with replies still waiting to go out are watched for
     // writability as well.
@@ -101,6 +119,8 @@ public:
     CPtrList m_SoList;
     CString m_strHostName;
     PFNTIMERPROC m_pfnTimerProc = nullptr;
+    CVirtualFolder* m_pRoot = nullptr;
+    unsigned long m_Location[2] = {0, 0};
 
     static bool m_bDebugOn;
 
@@ -129,6 +149,8 @@ private:
     // Set once the listening and discovery sockets have been opened; a
     // null one at the loop after that means that opening it failed.
     bool m_bNetworkOpened = false;
+    void SetAddressProperty();
+    void DeleteTree();
 };
 
 [[noreturn]] void Exit(int status);

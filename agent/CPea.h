@@ -6,6 +6,7 @@
 #include "TPtrList.h"
 
 class CAgentDoc;
+class CVirtualFolder;
 class IUnknown;
 
 // One entry of the agent's tree: an object (a folder that can be entered),
@@ -28,6 +29,9 @@ public:
     // Copies name, attribute, value, links and kind of an entry; the child
     // list stays as it is.
     CPea& operator=(const CPea& other);
+
+    // The folder this entry stands for, or null for a leaf entry.
+    virtual CVirtualFolder* GetFolder() const { return nullptr; }
 
     // Links the entry into a tree; an entry is initialised once only, and a
     // second call changes nothing and returns false.

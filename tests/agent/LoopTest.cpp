@@ -23,10 +23,11 @@ using testing::internal::GetCapturedStdout;
 std::vector<Clock::time_point> g_ticks;
 
 // Stands in for a plug-in's timer entry, which the tick calls first.
-void CountTick()
+STATUS CountTick()
 {
     g_ticks.push_back(Clock::now());
     fputs("tick\n", stderr);
+    return S_OK;
 }
 
 double SecondsBetween(Clock::time_point a, Clock::time_point b)

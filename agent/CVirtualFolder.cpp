@@ -1,0 +1,329 @@
+#include "CVirtualFolder.h"
+
+#include "CAgentDoc.h"
+
+#include <cstdlib>
+
+CVirtualFolder::CVirtualFolder() : m_Pea(this) {}
+
+CVirtualFolder::~CVirtualFolder()
+{
+    while (m_Pea.GetPeaCount() > 0)
+        RemovePea(m_Pea.GetPeaAt(1));
+    ReleaseRiver();
+}
+
+long CVirtualFolder::AddRef() { return ++m_nRef; }
+
+long CVirtualFolder::Release() { return --m_nRef; }
+
+STATUS CVirtualFolder::QueryInterface(unsigned iid, void** out)
+{
+    if (!out)
+        return E_INVALIDARG;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IRAIDEvent)
+        return E_NOINTERFACE;
+    AddRef();
+    *out = static_cast<IRAIDEvent*>(this);
+    return S_OK;
+}
+
+STATUS CVirtualFolder::RAIDNotification(unsigned long code)
+{
+    NotifyServer(code, "", nullptr);
+    return S_OK;
+}
+
+int CVirtualFolder::InvokeDispatch(CMessage*, const char* method, const char* args)
+{
+    if (!m_pRiver)
+        return 801;
+    return InvokeResult(m_pRiver->invoke(method, args));
+}
+
+int CVirtualFolder::InvokeResult(STATUS status)
+{
+    switch (status)
+    {
+    case S_OK:
+        return 800;
+    case E_INVALIDARG:
+        return 805;
+    case E_ACCESSDENIED:
+        return 802;
+    default:
+        return 801;
+    }
+}
+
+unsigned CVirtualFolder::EffectiveRights(unsigned userRights, unsigned mask, bool local)
+{
+    if ((mask & kLocalOnly) && !local)
+        return 0;
+    return userRights & mask;
+}
+
+CString CVirtualFolder::NoticeText(const char* text) const
+{
+    CString path;
+    m_Pea.GetBaseRef(path, true);
+    return path + "@" + text;
+}
+
+void CVirtualFolder::NotifyServer(unsigned long code, const char* text, CSvrSocket* target)
+{
+    if (m_pDoc)
+        m_pDoc->NotifyServer(code, NoticeText(text), target);
+}
+
+void CVirtualFolder::Init(CPea* parent, CAgentDoc* doc, IRiver* river)
+{
+    m_Pea.Init(parent, nullptr);
+    m_pDoc = doc;
+    if (!river)
+        return;
+    ReleaseRiver();
+    m_pRiver = river;
+    ConnectSink();
+    Refresh();
+}
+
+void CVirtualFolder::ReleaseRiver()
+{
+    if (!m_pRiver)
+        return;
+    DisconnectSink();
+    m_pRiver->Release();
+    m_pRiver = nullptr;
+}
+
+CString CVirtualFolder::GetPropertyString(const char* name, const char* fallback)
+{
+    CPea* pea = m_Pea.FindPea(name);
+    return pea ? pea->GetContent() : CString(fallback);
+}
+
+int CVirtualFolder::GetPropertyInt(const char* name, int fallback)
+{
+    CString text = GetPropertyString(name, "");
+    char* end = nullptr;
+    long value = strtol(text, &end, 10);
+    return end == text.GetBuffer() ? fallback : static_cast<int>(value);
+}
+
+bool CVirtualFolder::SetPropertyString(const char* name, const char* value)
+{
+    CPea* pea = m_Pea.FindPea(name);
+    if (pea)
+    {
+        if (pea->GetContent() != value)
+            pea->SetContent(value);
+        return true;
+    }
+    NewLeaf(name, "prw", value);
+    return true;
+}
+
+bool CVirtualFolder::SetPropertyInt(const char* name, int value)
+{
+    CString text;
+    text.Format("%d", value);
+    return SetPropertyString(name, text);
+}
+
+bool CVirtualFolder::AddMethod(const char* name, unsigned mask)
+{
+    CString entry;
+    entry.Format("%s@m--@%d", name, static_cast<int>(mask));
+    return AddPea(entry) != nullptr;
+}
+
+bool CVirtualFolder::SplitField(const CString& text, CString& field, CString& rest)
+{
+    int split = text.FindIndex('@');
+    if (split < 1)
+        return false;
+    field = text;
+    field.Left(split);
+    rest = text;
+    rest.Mid(split + 1);
+    return true;
+}
+
+CPea* CVirtualFolder::AddPea(const CString& entry)
+{
+    CString name, rest, attribute, value;
+    if (!SplitField(entry, name, rest) || !SplitField(rest, attribute, value))
+        return nullptr;
+    // An entry that keeps its kind is updated in place; one that changed
+    // between object and leaf is made anew, since only objects carry a
+    // folder.
+    CPea* pea = m_Pea.FindPea(name);
+    bool object = attribute.GetLength() > 0 && attribute[0] == 'o';
+    if (pea && pea->IsObject() == object)
+        return UpdatePea(pea, name, attribute, value);
+    if (pea)
+        RemovePea(pea);
+    return object ? NewFolder(name, attribute, value) : NewLeaf(name, attribute, value);
+}
+
+CPea* CVirtualFolder::UpdatePea(CPea* pea, const CString& name, const CString& attribute, const CString& value)
+{
+    if (!pea->SetAttribute(attribute))
+        return nullptr;
+    pea->SetContent(value);
+    CVirtualFolder* folder = FromPea(pea);
+    if (!folder || !m_pRiver)
+        return pea;
+    // A river listed anew under the same name replaces the one mirrored.
+    IRiver* river = GetSubRiverPtr(name, m_pRiver);
+    if (river == folder->m_pRiver || IsMirroredAbove(river))
+    {
+        if (river)
+            river->Release();
+        return pea;
+    }
+    folder->Init(&m_Pea, m_pDoc, river);
+    return pea;
+}
+
+CPea* CVirtualFolder::NewLeaf(const CString& name, const CString& attribute, const CString& value)
+{
+    CPea* pea = new CPea;
+    if (!pea->SetAttribute(attribute))
+    {
+        delete pea;
+        return nullptr;
+    }
+    pea->SetName(name);
+    pea->SetContent(value);
+    pea->Init(&m_Pea, m_pDoc);
+    m_Pea.AddPea(pea);
+    return pea;
+}
+
+CPea* CVirtualFolder::NewFolder(const CString& name, const CString& attribute, const CString& value)
+{
+    IRiver* river = m_pRiver ? GetSubRiverPtr(name, m_pRiver) : nullptr;
+    if (river && IsMirroredAbove(river))
+    {
+        river->Release();
+        return nullptr;
+    }
+    CVirtualFolder* folder = new CVirtualFolder;
+    CPea* pea = folder->GetPea();
+    if (!pea->SetAttribute(attribute))
+    {
+        if (river)
+            river->Release();
+        delete folder;
+        return nullptr;
+    }
+    pea->SetName(name);
+    pea->SetContent(value);
+    // Listed first, so the sub-tree built by Init already hangs in the tree.
+    m_Pea.AddPea(pea);
+    folder->Init(&m_Pea, m_pDoc, river);
+    return pea;
+}
+
+bool CVirtualFolder::IsMirroredAbove(IRiver* river) const
+{
+    for (const CPea* pea = &m_Pea; pea; pea = pea->GetParent())
+    {
+        CVirtualFolder* folder = pea->GetFolder();
+        if (folder && river && folder->m_pRiver == river)
+            return true;
+    }
+    return false;
+}
+
+void CVirtualFolder::RemovePea(CPea* pea)
+{
+    m_Pea.DelPea(pea);
+    CVirtualFolder* folder = FromPea(pea);
+    if (folder)
+        delete folder;
+    else
+        delete pea;
+}
+
+void CVirtualFolder::Refresh()
+{
+    if (!m_pRiver)
+        return;
+    IUnknown* unknown = nullptr;
+    if (m_pRiver->dir(&unknown) != S_OK || !unknown)
+        return;
+    IEnumString* drops = nullptr;
+    STATUS status = unknown->QueryInterface(IID_IEnumString, reinterpret_cast<void**>(&drops));
+    unknown->Release();
+    if (status != S_OK || !drops)
+        return;
+
+    TPtrList<CPea> listed;
+    char text[RIVER_TEXT_SIZE];
+    char* buffers[1] = {text};
+    unsigned long fetched = 0;
+    drops->Reset();
+    while (drops->Next(1, buffers, &fetched) == S_OK && fetched == 1)
+    {
+        text[sizeof text - 1] = '\0';
+        CPea* pea = AddPea(CString(text));
+        if (pea)
+            listed.AppendTail(pea);
+    }
+    drops->Release();
+
+    for (int i = m_Pea.GetPeaCount(); i >= 1; --i)
+    {
+        CPea* pea = m_Pea.GetPeaAt(i);
+        if (!listed.Find(pea))
+            RemovePea(pea);
+    }
+}
+
+IRiver* CVirtualFolder::GetSubRiverPtr(const char* name, IRiver* river)
+{
+    if (!river)
+        return nullptr;
+    IUnknown* unknown = nullptr;
+    if (river->cd(name, &unknown) != S_OK || !unknown)
+        return nullptr;
+    IRiver* child = nullptr;
+    STATUS status = unknown->QueryInterface(IID_IRiver, reinterpret_cast<void**>(&child));
+    unknown->Release();
+    return status == S_OK ? child : nullptr;
+}
+
+bool CVirtualFolder::ConnectSink()
+{
+    if (!m_pRiver)
+        return false;
+    IRAIDEvent* sink = nullptr;
+    IConnection* connection = nullptr;
+    QueryInterface(IID_IRAIDEvent, reinterpret_cast<void**>(&sink));
+    m_pRiver->QueryInterface(IID_IConnection, reinterpret_cast<void**>(&connection));
+    bool connected = sink && connection && connection->Advise(sink, &m_nCookie) == S_OK;
+    if (!connected)
+        m_nCookie = 0;
+    if (connection)
+        connection->Release();
+    if (sink)
+        sink->Release();
+    return connected;
+}
+
+void CVirtualFolder::DisconnectSink()
+{
+    if (!m_nCookie || !m_pRiver)
+        return;
+    IConnection* connection = nullptr;
+    if (m_pRiver->QueryInterface(IID_IConnection, reinterpret_cast<void**>(&connection)) == S_OK && connection)
+    {
+        connection->Unadvise(m_nCookie);
+        connection->Release();
+    }
+    m_nCookie = 0;
+}

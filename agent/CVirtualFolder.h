@@ -1,0 +1,119 @@
+#pragma once
+
+#include "CPea.h"
+#include "CString.h"
+#include "PluginInterfaces.h"
+
+class CAgentDoc;
+class CMessage;
+class CSvrSocket;
+
+// A folder of the agent's tree. It either mirrors a plug-in river, whose
+// dir listing gives its entries and whose child rivers give its
+// sub-folders, or is built by the agent itself. Its own entry in the
+// parent's child list is the pea it carries; its entries are that pea's
+// children. A folder owns its entries: the leaf entries it made and the
+// sub-folders it created, which go when they vanish from the river or when
+// the folder itself goes.
+class CVirtualFolder : public IRAIDEvent
+{
+public:
+    // Bit of a method's rights mask: the method may be run only by a client
+    // that proved to be on the agent's own machine.
+    enum : unsigned
+    {
+        kLocalOnly = 0x08000000
+    };
+
+    CVirtualFolder();
+    virtual ~CVirtualFolder();
+    CVirtualFolder(const CVirtualFolder&) = delete;
+    CVirtualFolder& operator=(const CVirtualFolder&) = delete;
+
+    // Counted, but the folder's life is its parent's business.
+    long AddRef() override;
+    long Release() override;
+    STATUS QueryInterface(unsigned iid, void** out) override;
+    // A change notice of the plug-in, passed on to the management servers.
+    STATUS RAIDNotification(unsigned long code) override;
+
+    // Runs the method in the river and turns its status into a reply code:
+    // 800 done, 805 bad arguments, 802 refused, 801 any other failure (and
+    // always without a river).
+    virtual int InvokeDispatch(CMessage* message, const char* method, const char* args);
+
+    // Links the folder under parent. With a river, the folder takes over the
+    // caller's reference on it (giving back a previous river), advises
+    // itself as the river's sink and fills its entries from the river.
+    void Init(CPea* parent, CAgentDoc* doc, IRiver* river);
+    CPea* GetPea() { return &m_Pea; }
+    IRiver* GetRiver() const { return m_pRiver; }
+    unsigned long GetCookie() const { return m_nCookie; }
+    // The folder that carries pea, or null for a leaf entry.
+    static CVirtualFolder* FromPea(CPea* pea) { return pea ? pea->GetFolder() : nullptr; }
+
+    CString GetPropertyString(const char* name, const char* fallback);
+    int GetPropertyInt(const char* name, int fallback);
+    // Sets the value of an entry, making a writable property when there is
+    // none; true.
+    bool SetPropertyString(const char* name, const char* value);
+    bool SetPropertyInt(const char* name, int value);
+    bool AddMethod(const char* name, unsigned mask);
+
+    // Takes one dir entry (name@attribute@value) into the folder: updates
+    // the entry of that name or makes it (a sub-folder for an object).
+    // Returns the entry, or null when the text is malformed.
+    CPea* AddPea(const CString& entry);
+    // Fills the entries from the river's dir listing; entries it no longer
+    // lists are removed.
+    void Refresh();
+
+    // The child river named name, with one reference for the caller; null
+    // when there is none.
+    static IRiver* GetSubRiverPtr(const char* name, IRiver* river);
+
+    // The rights a user holds on a method of that mask; a local-only method
+    // gives none to a client that is not local.
+    static unsigned EffectiveRights(unsigned userRights, unsigned mask, bool local);
+    // The reply code for a method's status.
+    static int InvokeResult(STATUS status);
+    // The text of a change notice: the folder's path and text.
+    CString NoticeText(const char* text) const;
+    // Sends a change notice to target, or to every management server when
+    // target is null.
+    void NotifyServer(unsigned long code, const char* text, CSvrSocket* target);
+
+    bool ConnectSink();
+    void DisconnectSink();
+
+private:
+    // The pea embedded in a folder, which leads back to it.
+    class CFolderPea : public CPea
+    {
+    public:
+        explicit CFolderPea(CVirtualFolder* folder) : m_pFolder(folder) {}
+        CVirtualFolder* GetFolder() const override { return m_pFolder; }
+
+    private:
+        CVirtualFolder* m_pFolder;
+    };
+
+    // Splits text at its first "@", which must follow at least one
+    // character; false when there is none such.
+    static bool SplitField(const CString& text, CString& field, CString& rest);
+    // Removes an entry and destroys it (with its folder, for an object).
+    void RemovePea(CPea* pea);
+    CPea* UpdatePea(CPea* pea, const CString& name, const CString& attribute, const CString& value);
+    CPea* NewLeaf(const CString& name, const CString& attribute, const CString& value);
+    CPea* NewFolder(const CString& name, const CString& attribute, const CString& value);
+    // Whether river is already mirrored by this folder or one above it,
+    // which would make the tree endless.
+    bool IsMirroredAbove(IRiver* river) const;
+    void ReleaseRiver();
+
+    CFolderPea m_Pea;
+    long m_nRef = 0;
+    IRiver* m_pRiver = nullptr;
+    unsigned long m_nCookie = 0;
+    CAgentDoc* m_pDoc = nullptr;
+};
