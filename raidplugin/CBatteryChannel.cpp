@@ -17,17 +17,7 @@ void ReadBattery(unsigned long adapter, tagBATTERYREADING& reading)
         reading.m_iChargeCycle = value;
 }
 
-int CBatteryChannel::Create(CDevice* parent, const char* name, unsigned long id, unsigned long adapterID)
-{
-    m_id = id;
-    m_controllerID = adapterID;
-    if (!CDevice::Create(parent, name, id, 0, adapterID))
-        return 0;
-    Read();
-    return 1;
-}
-
-void CBatteryChannel::Read()
+void CBatteryChannel::ScanChannel()
 {
     // The battery is read afresh, not from what the API kept of it.
     if (!ReopenAdapter(m_controllerID))
@@ -50,5 +40,5 @@ int CBatteryChannel::InitialProperty()
 void CBatteryChannel::OnRefresh()
 {
     m_Reading = tagBATTERYREADING{0, 0, CHARGE_STATUS_UNKNOWN, 0};
-    Read();
+    ScanChannel();
 }

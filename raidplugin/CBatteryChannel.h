@@ -24,8 +24,6 @@ class CBatteryChannel : public CChannel
 public:
     CBatteryChannel() : CChannel(TYPE_BATTERY_CHANNEL) {}
 
-    using CDevice::Create;
-    int Create(CDevice* parent, const char* name, unsigned long id, unsigned long adapterID) override;
     int InitialProperty() override;
     void OnRefresh() override;
 
@@ -33,11 +31,10 @@ public:
 
 protected:
     ~CBatteryChannel() override = default;
-    // A battery has no devices to scan.
-    void ScanChannel() override {}
+    // A battery has no devices: its scan reads the battery.
+    void ScanChannel() override;
 
 private:
-    void Read();
 
     tagBATTERYREADING m_Reading{0, 0, CHARGE_STATUS_UNKNOWN, 0};
 };

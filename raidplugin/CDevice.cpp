@@ -105,6 +105,18 @@ void CDevice::PruneChildren(int type, const TPtrList<CDevice>& keep)
     }
 }
 
+void CDevice::TickChildren(int type)
+{
+    int pos = 1;
+    CDrop* drop = nullptr;
+    while (CRiver* river = GetNextRiver(pos, drop))
+    {
+        CDevice* child = dynamic_cast<CDevice*>(river);
+        if (child && child->m_I2ODeviceType == type)
+            child->OnClockTick();
+    }
+}
+
 CDevice* CDevice::ListChild(CDevice* child, bool created)
 {
     // Held for the moment, so a child that is not listed is destroyed here.

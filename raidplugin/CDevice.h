@@ -46,6 +46,8 @@ public:
     // Deletes the drop of every direct child of type type that keep does
     // not hold; the children lose this parent's reference.
     void PruneChildren(int type, const TPtrList<CDevice>& keep);
+    // Runs OnClockTick of every direct child of type type.
+    void TickChildren(int type);
     // Lists a newly made child when its Create succeeded (created), and
     // otherwise lets it go; the child, or null when it is not listed.
     CDevice* ListChild(CDevice* child, bool created);

@@ -15,16 +15,8 @@ int CEnclosureChannel::InitialProperty()
 
 void CEnclosureChannel::OnClockTick()
 {
-    if (!ReopenAdapter(m_controllerID))
-        return;
-    int pos = 1;
-    CDrop* drop = nullptr;
-    while (CRiver* river = GetNextRiver(pos, drop))
-    {
-        CDevice* child = dynamic_cast<CDevice*>(river);
-        if (child && child->GetDeviceType() == TYPE_SWAP_ENCLOSURE)
-            child->OnClockTick();
-    }
+    if (ReopenAdapter(m_controllerID))
+        TickChildren(TYPE_SWAP_ENCLOSURE);
 }
 
 void CEnclosureChannel::ScanChannel()

@@ -257,14 +257,7 @@ CDevice* CIOP::CreateArrayObject(int logical, int position)
 void CIOP::OnClockTick()
 {
     CreateChannelObjects();
-    int pos = 1;
-    CDrop* drop = nullptr;
-    while (CRiver* river = GetNextRiver(pos, drop))
-    {
-        CDevice* child = dynamic_cast<CDevice*>(river);
-        if (child && child->GetDeviceType() == TYPE_ARRAY)
-            child->OnClockTick();
-    }
+    TickChildren(TYPE_ARRAY);
     IssueNotification(NOTICE_CHANGED);
 }
 
@@ -286,16 +279,8 @@ void CIOP::Resync()
 
 int CIOP::CheckEnclosure()
 {
-    if (!SelectAdapter(m_AdapterID))
-        return 1;
-    int pos = 1;
-    CDrop* drop = nullptr;
-    while (CRiver* river = GetNextRiver(pos, drop))
-    {
-        CDevice* child = dynamic_cast<CDevice*>(river);
-        if (child && child->GetDeviceType() == TYPE_ENCLOSURE_CHANNEL)
-            child->OnClockTick();
-    }
+    if (SelectAdapter(m_AdapterID))
+        TickChildren(TYPE_ENCLOSURE_CHANNEL);
     return 1;
 }
 

@@ -89,6 +89,8 @@ private:
     STATUS OnTurnOnBuzzer(const char* args);
     STATUS OnSilentBuzzer(const char* args);
     STATUS SetBuzzer(BOOL on);
+    // A setting that takes effect at the next start: kept in the profile.
+    STATUS SetRestartSetting(const char* args, const char* key, bool& field, const char* property);
     STATUS SetThreshold(raeStatus (*call)(raeAction, ULONG*), const char* args, unsigned long& field,
                         const char* property);
 

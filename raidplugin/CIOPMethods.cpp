@@ -189,26 +189,25 @@ STATUS CIOP::OnConvArray(const char* args)
     return result;
 }
 
-STATUS CIOP::OnSetCachePolicy(const char* args)
+STATUS CIOP::SetRestartSetting(const char* args, const char* key, bool& field, const char* property)
 {
     long value = 0;
     if (!ReadSwitch(args, value))
         return E_INVALIDARG;
-    WriteSetting("WRITEBACKCACHE", value);
+    WriteSetting(key, value);
     m_reboot = true;
-    m_bEnableDiskCache = value != 0;
-    return Changed("GetCachePolicy", value);
+    field = value != 0;
+    return Changed(property, value);
+}
+
+STATUS CIOP::OnSetCachePolicy(const char* args)
+{
+    return SetRestartSetting(args, "WRITEBACKCACHE", m_bEnableDiskCache, "GetCachePolicy");
 }
 
 STATUS CIOP::OnSetDisableHotSpare(const char* args)
 {
-    long value = 0;
-    if (!ReadSwitch(args, value))
-        return E_INVALIDARG;
-    WriteSetting("DISABLEHOTSPARE", value);
-    m_reboot = true;
-    m_bDisableHotSpare = value != 0;
-    return Changed("GetDisableHotSpare", value);
+    return SetRestartSetting(args, "DISABLEHOTSPARE", m_bDisableHotSpare, "GetDisableHotSpare");
 }
 
 STATUS CIOP::OnSetSmart(const char* args)
