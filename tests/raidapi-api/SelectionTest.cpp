@@ -3,9 +3,9 @@
 
 #include "ApiHelpers.h"
 
+#include <cctype>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -182,9 +182,23 @@ TEST(ApiSelection, ExportsExactlyTheHeadersFunctions)
 {
     std::string header = ReadFile(RAIDAPI_HEADER);
     std::set<std::string> declared;
-    std::regex declaration(R"(RAIDAPI_EXPORT[^(;]*\b(ra[A-Z]\w*)\s*\()");
-    for (std::sregex_iterator i(header.begin(), header.end(), declaration), end; i != end; ++i)
-        declared.insert((*i)[1]);
+    for (size_t at = header.find("RAIDAPI_EXPORT "); at != std::string::npos;
+         at = header.find("RAIDAPI_EXPORT ", at + 1))
+    {
+        // The declared name is the last word before the parameter list.
+        const size_t open = header.find_first_of("(;", at);
+        if (open == std::string::npos || header[open] != '(')
+            continue;
+        size_t end = open;
+        while (end > at && header[end - 1] == ' ')
+            --end;
+        size_t begin = end;
+        while (begin > at && (std::isalnum(static_cast<unsigned char>(header[begin - 1])) || header[begin - 1] == '_'))
+            --begin;
+        const std::string name = header.substr(begin, end - begin);
+        if (name.size() > 2 && name.compare(0, 2, "ra") == 0 && std::isupper(static_cast<unsigned char>(name[2])))
+            declared.insert(name);
+    }
     EXPECT_EQ(declared.size(), 66u);
 
     int status = -1;
