@@ -2,9 +2,17 @@
 
 #include "CRiver.h"
 
-// The root of the plug-in's tree; the adapters hang below it.
+// The root of the plug-in's tree: one adapter object per controller that
+// the driver API reports.
 class Ci2o : public CRiver
 {
 public:
     Ci2o();
+
+protected:
+    ~Ci2o() override = default;
+
+private:
+    void NameAfterHardware();
+    void CreateAdapters(int count);
 };

@@ -203,25 +203,4 @@ TEST(PluginExports, OnlyTheContractIsExported)
     }
 }
 
-TEST(PluginExports, TheRaidPluginGivesARootWithoutAdapters)
-{
-    LoadedPlugin plugin(MVRAID_PATH);
-    ASSERT_NE(nullptr, plugin.m_pHandle) << dlerror();
-    IRiver* root = plugin.Create();
-    ASSERT_NE(nullptr, root);
-    std::vector<std::string> texts = DirTexts(root);
-    ASSERT_EQ(2u, texts.size());
-    EXPECT_EQ(0u, texts[0].find("handle@pr-@"));
-    EXPECT_EQ(";14", texts[0].substr(texts[0].size() - 3));
-    EXPECT_EQ("FileVersion@pr-@1.30.0001 Build 1", texts[1]);
-    EXPECT_EQ(S_OK, plugin.Symbol<PFNMVRAIDTIMERPROC>("MVRaid_TimerProc")());
-    root->Release();
-
-    // An interface the root does not have still reports success, with no
-    // object.
-    EXPECT_EQ(nullptr, plugin.Create(IID_IEventLog));
-    IRiver* connection = plugin.Create(IID_IConnection);
-    ASSERT_NE(nullptr, connection);
-    reinterpret_cast<IConnection*>(connection)->Release();
-}
 } // namespace

@@ -1,0 +1,125 @@
+// Costs of the RAID plug-in on the simulated controller: building the tree,
+// one timer tick on a quiet controller and on one whose array changes at
+// every tick, and a full walk of the tree as a management server's listing
+// makes it (dir and cd on every object).
+//
+//   tools/sandbox --sim two-adapters -- build/bench/plugin_tick_bench [ticks]
+
+#include "PluginInterfaces.h"
+#include "SimModel.h"
+#include "SimStore.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+uint32_t Requests()
+{
+    uint32_t n = 0;
+    zelsim::UpdateState([&](zelsim::SimState& s) { n = s.counters.ioctls; });
+    return n;
+}
+
+void Measure(const char* name, int rounds, const std::function<void()>& round)
+{
+    uint32_t before = Requests();
+    Clock::time_point start = Clock::now();
+    for (int i = 0; i < rounds; ++i)
+        round();
+    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    printf("%-34s %9.3f ms each  %7.1f driver requests each  (%d rounds)\n", name, ms / rounds,
+           double(Requests() - before) / rounds, rounds);
+}
+
+IRiver* Child(IRiver* river, const char* name)
+{
+    IUnknown* unknown = nullptr;
+    IRiver* child = nullptr;
+    if (river->cd(name, &unknown) == S_OK)
+    {
+        unknown->QueryInterface(IID_IRiver, reinterpret_cast<void**>(&child));
+        unknown->Release();
+    }
+    return child;
+}
+
+// Lists every drop of the tree below river; the number of objects walked.
+int Walk(IRiver* river)
+{
+    IUnknown* unknown = nullptr;
+    IEnumString* drops = nullptr;
+    river->dir(&unknown);
+    unknown->QueryInterface(IID_IEnumString, reinterpret_cast<void**>(&drops));
+    unknown->Release();
+    char buffer[RIVER_TEXT_SIZE];
+    char* buffers[1] = {buffer};
+    unsigned long fetched = 0;
+    int objects = 1;
+    while (drops->Next(1, buffers, &fetched) == S_OK)
+    {
+        std::string text = buffer;
+        if (text.find("@o--@") == std::string::npos)
+            continue;
+        IRiver* child = Child(river, text.substr(0, text.find('@')).c_str());
+        if (child)
+        {
+            objects += Walk(child);
+            child->Release();
+        }
+    }
+    drops->Release();
+    return objects;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int ticks = argc > 1 ? atoi(argv[1]) : 200;
+    if (ticks <= 0 || !zelsim::UpdateState([](zelsim::SimState& s) { s.rate = 0; }))
+    {
+        fprintf(stderr, "plugin_tick_bench: no simulator (run it in tools/sandbox --sim two-adapters)\n");
+        return 1;
+    }
+    void* library = dlopen(MVRAID_PATH, RTLD_NOW);
+    if (!library)
+    {
+        fprintf(stderr, "plugin_tick_bench: %s\n", dlerror());
+        return 1;
+    }
+    auto create = reinterpret_cast<PFNCREATEINSTANCE>(dlsym(library, "CreateInstance"));
+    auto tick = reinterpret_cast<PFNMVRAIDTIMERPROC>(dlsym(library, "MVRaid_TimerProc"));
+    IRiver* root = nullptr;
+    Measure("building the tree", 1, [&] { create(IID_IRiver, reinterpret_cast<void**>(&root)); });
+    int objects = Walk(root);
+    Measure("tick, quiet controller", ticks, [&] { tick(); });
+    IRiver* adapter = Child(root, "MVP1");
+    IRiver* array = adapter ? Child(adapter, "System") : nullptr;
+    if (!array || array->invoke("SyncArray", "512") != S_OK)
+    {
+        fprintf(stderr, "plugin_tick_bench: no array to check (use the two-adapters preset)\n");
+        return 1;
+    }
+    // One percent a tick, so the check is still running at the last one.
+    Measure("tick, an array progressing 1%", 90,
+            [&]
+            {
+                zelsim::UpdateState([](zelsim::SimState& s) { zelsim::Step(s, 1000); });
+                tick();
+            });
+    char title[64];
+    snprintf(title, sizeof title, "full tree walk (%d objects)", objects);
+    Measure(title, ticks, [&] { Walk(root); });
+    array->Release();
+    adapter->Release();
+    root->Release();
+    dlclose(library);
+    return 0;
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "CBatteryChannel.h"
+#include "CChannel.h"
+#include "CString.h"
+#include "Raidapi.h"
+
+#include <cstdint>
+
+class CArray;
+
+// One RAID controller ("MVP%d"): lists its channels and arrays, publishes
+// the controller's resources and settings, and offers the methods that
+// change them.
+class CIOP : public CChannel
+{
+public:
+    // Takes its start values from the driver and the profile, with the
+    // adapter selected.
+    explicit CIOP(unsigned long adapter);
+
+    using CChannel::Create;
+    // Names the adapter and creates its channel and array objects.
+    int Create(const char* name);
+    int InitialProperty() override;
+    int InitialMethod() override;
+    void OnRefresh() override { CreateChannelObjects(); }
+    // The driver reported a change: the tree is brought in step with it.
+    void OnClockTick() override;
+    STATUS InvokeDispatch(const char* method, const char* args) override;
+
+    // Asks the driver whether the configuration changed and, if so, brings
+    // the tree in step.
+    void PollDriver();
+    int CheckEnclosure();
+    // Publishes battery readings that changed; 1 when it sent a notice.
+    int CheckBattery();
+
+    unsigned long GetAdapterIndex() const { return m_AdapterID; }
+
+    // The bus utilisation percentage and the driver's channel threshold,
+    // on the scale of channels, the adapter's original channel count.
+    static int UIToDriver(int percent, int channels);
+    static int DriverToUI(int threshold, int channels);
+
+    // Every adapter object, in creation order.
+    static TPtrList<CIOP>& AllIOPs();
+    static bool HasBattery() { return m_hasBattery; }
+
+protected:
+    ~CIOP() override;
+    // The adapter's own channels are made by CreateChannelObjects.
+    void ScanChannel() override {}
+
+private:
+    struct tagMETHOD;
+    static const tagMETHOD s_Methods[];
+
+    void ReadStartValues();
+    void WriteControllerInfo();
+    void CreateChannelObjects();
+    CDevice* CreateIDEChannel(unsigned long index);
+    CDevice* CreateEnclosureChannel(unsigned long index);
+    CDevice* CreateBatteryChannel(unsigned long index);
+    bool BatteryPresent();
+    void CreateArrayChannel(unsigned long index);
+    CDevice* CreateArrayObject(int logical, int position);
+    bool UpdateBatteryField(uint16_t& field, uint16_t value, const char* property, bool chargeText = false);
+
+    // Brings the tree in step after a change made through this object.
+    void Resync();
+    CArray* FindArray(const char* identity);
+    // The driver's disk number of the disk object named by identity, or -1.
+    int DiskNumberOf(const char* identity);
+    STATUS Changed(const char* property, long value);
+
+    STATUS OnCreateArray(const char* args);
+    STATUS OnDeleteArray(const char* args);
+    STATUS OnConvArray(const char* args);
+    STATUS OnSetCachePolicy(const char* args);
+    STATUS OnSetSmart(const char* args);
+    STATUS OnSetPCIBus(const char* args);
+    STATUS OnSetDisableHotSpare(const char* args);
+    STATUS OnSetMaintenanceRate(const char* args);
+    STATUS OnSetReadThreshold(const char* args);
+    STATUS OnSetWriteThreshold(const char* args);
+    STATUS OnSetSubmitChannelThreshold(const char* args);
+    STATUS OnSetWriteMode(const char* args);
+    STATUS OnTurnOnBuzzer(const char* args);
+    STATUS OnSilentBuzzer(const char* args);
+    STATUS SetBuzzer(BOOL on);
+    // A setting that takes effect at the next start: kept in the profile.
+    STATUS SetRestartSetting(const char* args, const char* key, bool& field, const char* property);
+    STATUS SetThreshold(raeStatus (*call)(raeAction, ULONG*), const char* args, unsigned long& field,
+                        const char* property);
+
+    int m_iChannel = 0;
+    int m_iEnclosure = 0;
+    unsigned long m_IDArrayChannel = static_cast<unsigned long>(-1);
+    unsigned long m_AdapterID;
+    int m_bOriginalChannelCount = 0;
+    int m_iChannelThresholdDriver = 0;
+    int m_iChannelThresholdUI = 0;
+    bool m_bEnableSmart = false;
+    bool m_bEnableDiskCache = false;
+    bool m_bDisableHotSpare = false;
+    int m_iMaintenanceLength = 0;
+    bool m_reboot = false;
+    unsigned long m_ulReadThreshold = 0;
+    unsigned long m_ulWriteThreshold = 0;
+    unsigned long m_ulSubmitChannelThreshold = 0;
+    unsigned long m_ulWriteMode = static_cast<unsigned long>(-1);
+    tagBATTERYREADING m_Battery{0, 0, 0, 0};
+    int m_nBatteryPolls = 0;
+
+    static bool m_hasBattery;
+};

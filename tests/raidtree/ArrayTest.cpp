@@ -1,0 +1,156 @@
+#include "TreeHelpers.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using simtest::Shell;
+using simtest::Snapshot;
+using treetest::DirTexts;
+using treetest::Held;
+using treetest::Sink;
+using Names = std::vector<std::string>;
+
+namespace
+{
+const std::string kCritical = std::to_string(static_cast<int>(0x80000001));
+
+class Arrays : public treetest::PluginFixture
+{
+protected:
+    void Step(int percent) const
+    {
+        Shell("zelsim step " + std::to_string(percent));
+        Ticks(1);
+    }
+    std::string Status(const std::string& path) const { return Prop(path, "Status"); }
+};
+
+TEST_F(Arrays, ARaid5ArrayIsMadeInitialisedDegradedRebuiltAndDeleted)
+{
+    Load("one-adapter");
+    Shell("zelsim set hot-spares 0");
+    Sink adapter;
+    Advise("MVP1", adapter);
+    std::string args = "Data@RAID5(PARITY-DISTRIBUTED)@0@1@4";
+    for (const char* disk : {"MVP1/ch1/master", "MVP1/ch1/slave", "MVP1/ch2/master", "MVP1/ch2/slave"})
+        args += "@" + Identity(disk);
+    ASSERT_EQ(S_OK, Invoke("MVP1", "CreateArray", args + "@64"));
+    EXPECT_GE(adapter.Count(8194), 1);
+    EXPECT_EQ((Names{"disk1", "disk2", "disk3", "disk4"}), Children("MVP1/Data"));
+    EXPECT_EQ("512", Prop("MVP1/ch1/master", "Status")) << "the disk is now assigned";
+
+    EXPECT_EQ("1536", Status("MVP1/Data"));
+    EXPECT_EQ("0", Prop("MVP1/Data", "percent"));
+    Step(50);
+    EXPECT_EQ("50", Prop("MVP1/Data", "percent"));
+    Step(50);
+    EXPECT_EQ("0", Status("MVP1/Data"));
+    EXPECT_EQ("-1", Prop("MVP1/Data", "percent"));
+    EXPECT_EQ("2", Prop("MVP1/Data", "ThrottleStatus"));
+
+    Sink array;
+    Advise("MVP1/Data", array);
+    Shell("zelsim fail-disk 0 2");
+    Ticks(1);
+    EXPECT_EQ(kCritical, Status("MVP1/Data"));
+    EXPECT_EQ((Names{"disk1", "disk2", "disk4"}), Children("MVP1/Data"));
+    EXPECT_GE(array.Count(8194), 1);
+
+    ASSERT_EQ(S_OK, Invoke("MVP1/Data", "RebuildArray", "512@" + Identity("MVP1/ch2/master")));
+    EXPECT_EQ("1", Prop("MVP1/Data", "ThrottleStatus"));
+    Ticks(1);
+    EXPECT_EQ("512", Status("MVP1/Data")) << "rebuilding shows over critical";
+    Step(40);
+    EXPECT_EQ("40", Prop("MVP1/Data", "percent"));
+    ASSERT_EQ(S_OK, Invoke("MVP1/Data", "RebuildArray", "1024"));
+    EXPECT_EQ("4", Prop("MVP1/Data", "ThrottleStatus"));
+    ASSERT_EQ(S_OK, Invoke("MVP1/Data", "RebuildArray", "256"));
+    Step(60);
+    EXPECT_EQ("0", Status("MVP1/Data"));
+    EXPECT_EQ(4u, Children("MVP1/Data").size());
+
+    Held gone = At("MVP1/Data");
+    Sink removed;
+    Advise("MVP1/Data", removed);
+    ASSERT_EQ(S_OK, Invoke("MVP1", "DeleteArray", Identity("MVP1/Data")));
+    EXPECT_EQ(1, removed.Count(8193));
+    EXPECT_EQ((Names{"ch1", "ch2", "ch3", "ch4", "enclosure1"}), Children("MVP1"));
+    EXPECT_EQ("256", Prop("MVP1/ch1/master", "Status")) << "the disk is free again";
+    // A folder still holding the deleted array reaches nothing through it.
+    EXPECT_EQ(E_FAIL, gone->invoke("rename", "Again"));
+    EXPECT_EQ(1u, Snapshot()->counters.creates);
+}
+
+TEST_F(Arrays, AnIntegrityCheckIsStartedPausedContinuedAndStopped)
+{
+    Load("two-adapters");
+    const struct
+    {
+        const char* code;
+        STATUS result;
+        const char* marker;
+        const char* status;
+    } rows[] = {
+        {"512", S_OK, "1", "256"},
+        {"512", E_FAIL, "1", "256"},
+        {"1024", S_OK, "4", "256"},
+        {"256", S_OK, "1", "256"},
+        // The driver has no way to stop a check; the refusal is told.
+        {"2048", E_FAIL, "1", "256"},
+    };
+    for (const auto& row : rows)
+    {
+        EXPECT_EQ(row.result, Invoke("MVP1/System", "SyncArray", row.code)) << row.code;
+        EXPECT_EQ(row.marker, Prop("MVP1/System", "ThrottleStatus")) << row.code;
+        Ticks(1);
+        EXPECT_EQ(row.status, Status("MVP1/System")) << row.code;
+        EXPECT_EQ(row.marker, Prop("MVP1/System", "ThrottleStatus")) << row.code << " as the driver tells it";
+    }
+    Step(100);
+    EXPECT_EQ("0", Status("MVP1/System"));
+    EXPECT_EQ("2", Prop("MVP1/System", "ThrottleStatus"));
+}
+
+TEST_F(Arrays, ARenameIsKeptByTheDriverAndTold)
+{
+    Load("two-adapters");
+    Sink array;
+    Advise("MVP2/Vault", array);
+    ASSERT_EQ(S_OK, Invoke("MVP2/Vault", "rename", "Safe"));
+    EXPECT_EQ("Safe", Prop("MVP2/Vault", "name"));
+    EXPECT_EQ(1, array.Count(8194));
+    EXPECT_STREQ("Safe", reinterpret_cast<const char*>(Snapshot()->arrays[5].Name));
+    EXPECT_STREQ("System", reinterpret_cast<const char*>(Snapshot()->arrays[0].Name)) << "the other adapter's";
+}
+
+TEST_F(Arrays, ArraysWithoutAUsableNameAreNamedByPosition)
+{
+    simtest::LoadPreset("two-adapters");
+    simtest::Sim(
+        [](zelsim::SimState& s)
+        {
+            memset(s.arrays[0].Name, 0, sizeof s.arrays[0].Name);
+            strcpy(reinterpret_cast<char*>(s.arrays[2].Name), "Data");
+        });
+    Open();
+    EXPECT_EQ((Names{"ch1", "ch2", "ch3", "ch4", "enclosure1", "Ary1", "Data", "Ary3"}), Children("MVP1"));
+    EXPECT_STREQ("Ary1", reinterpret_cast<const char*>(Snapshot()->arrays[0].Name));
+    EXPECT_STREQ("Data", reinterpret_cast<const char*>(Snapshot()->arrays[2].Name)) << "kept when it clashes";
+    EXPECT_EQ("RAID0(STRIPING)", Prop("MVP1/Ary3", "RAID_Mode"));
+}
+
+TEST_F(Arrays, AnArrayDeletedElsewhereLeavesTheTreeAtTheNextTick)
+{
+    Load("two-adapters");
+    Held scratch = At("MVP1/Scratch");
+    Shell("zelsim fail-disk 0 2");
+    Ticks(1);
+    EXPECT_EQ(std::to_string(static_cast<int>(0x80000002)), Status("MVP1/Scratch"));
+    simtest::Sim([](zelsim::SimState& s) { s.arrays[2].blFlag = 0; });
+    Shell("zelsim remove-disk 0 3");
+    Ticks(1);
+    EXPECT_EQ((Names{"ch1", "ch2", "ch3", "ch4", "enclosure1", "System", "Data"}), Children("MVP1"));
+    EXPECT_FALSE(DirTexts(scratch.Get()).empty());
+}
+} // namespace
