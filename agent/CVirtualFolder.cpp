@@ -42,6 +42,13 @@ int CVirtualFolder::InvokeDispatch(CMessage*, const char* method, const char* ar
     return InvokeResult(m_pRiver->invoke(method, args));
 }
 
+int CVirtualFolder::OnSetProperty(const char* name, const char* value, unsigned)
+{
+    if (!m_pRiver)
+        return 0;
+    return m_pRiver->set(name, value, 0) == S_OK ? 800 : 801;
+}
+
 int CVirtualFolder::InvokeResult(STATUS status)
 {
     switch (status)

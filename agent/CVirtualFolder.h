@@ -41,6 +41,10 @@ public:
     // 800 done, 805 bad arguments, 802 refused, 801 any other failure (and
     // always without a river).
     virtual int InvokeDispatch(CMessage* message, const char* method, const char* args);
+    // Writes a property: a mirroring folder hands the value to its river
+    // (800 when the river took it, 801 otherwise); without a river the
+    // base has nothing to write and answers 0. Subclasses serve their own.
+    virtual int OnSetProperty(const char* name, const char* value, unsigned rights);
 
     // Links the folder under parent. With a river, the folder takes over the
     // caller's reference on it (giving back a previous river), advises
