@@ -2,6 +2,7 @@
 
 #include "CAgentDoc.h"
 
+#include <climits>
 #include <cstdlib>
 
 CVirtualFolder::CVirtualFolder() : m_Pea(this) {}
@@ -116,7 +117,9 @@ int CVirtualFolder::GetPropertyInt(const char* name, int fallback)
     CString text = GetPropertyString(name, "");
     char* end = nullptr;
     long value = strtol(text, &end, 10);
-    return end == text.GetBuffer() ? fallback : static_cast<int>(value);
+    if (end == text.GetBuffer() || value < INT_MIN || value > INT_MAX)
+        return fallback;
+    return static_cast<int>(value);
 }
 
 bool CVirtualFolder::SetPropertyString(const char* name, const char* value)

@@ -279,6 +279,8 @@ TEST(Folder, PropertiesAndMethodsOfTheAgentsOwn)
     EXPECT_EQ(-4, folder.GetPropertyInt("Count", 9));
     EXPECT_TRUE(folder.SetPropertyString("Name", "host"));
     EXPECT_EQ(9, folder.GetPropertyInt("Name", 9));
+    folder.SetPropertyString("Huge", "99999999999999");
+    EXPECT_EQ(9, folder.GetPropertyInt("Huge", 9));
     EXPECT_EQ(9, folder.GetPropertyInt("Missing", 9));
     EXPECT_STREQ("x", folder.GetPropertyString("Missing", "x"));
     EXPECT_TRUE(folder.AddMethod("Shutdown", 0x08000001));
