@@ -1,10 +1,14 @@
 #include "CAgentDoc.h"
 
 #include "CAccountManager.h"
+#include "CEmail.h"
+#include "CEventEnum.h"
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
 #include "CSignalPipe.h"
+#include "CStandInRoot.h"
+#include "CSvrSocket.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
 
@@ -14,9 +18,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <arpa/inet.h>
+#include <ctime>
 #include <dlfcn.h>
 #include <netdb.h>
+#include <sys/resource.h>
 #include <sys/select.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -33,10 +40,6 @@ const int kHostNameSize = 32;
 const int kTickSeconds = 2;
 // Every 30th tick, once a minute, the agent announces itself again.
 const int kTicksPerBroadcast = 30;
-// Once the listening and discovery sockets are opened at start-up, a null
-// one at the loop means that creating it failed, and the agent ends with
-// status 1. Until they are opened the loop waits on the sockets there are.
-const bool kListenersOpened = false;
 
 int nTick = 0;
 bool bExecuted = false;
@@ -78,6 +81,88 @@ void InstallHandler(int sig, CAgentDoc::PFNSIGNAL handler, const char* failure)
     }
 }
 
+const char kBroadcastAddress[] = "255.255.255.255";
+const char kDiscoveryPrefix[] = "TAVRINE_HALSEN";
+const int kListenBacklog = 256;
+const int kMostBindWaits = 600;
+const int kDiscoveryBufSize = 256;
+const int kRecvBufSize = 1024;
+// Descriptors kept free above FD_SETSIZE, so that a connection beyond what
+// select can watch is still accepted and refused cleanly instead of being
+// left waiting in the backlog.
+const rlim_t kSpareDescriptors = 64;
+
+CStandInRoot g_StandInRoot;
+
+// Lets the process open descriptors beyond FD_SETSIZE, within the hard
+// limit.
+void RaiseDescriptorLimit()
+{
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    rlim_t wanted = FD_SETSIZE + kSpareDescriptors;
+    if (limit.rlim_max != RLIM_INFINITY && wanted > limit.rlim_max)
+        wanted = limit.rlim_max;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted)
+    {
+        limit.rlim_cur = wanted;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// The text before the first "#", leading blanks removed, is the prefix.
+bool IsDiscoveryRequest(const char* text)
+{
+    CString request(text);
+    request.TrimLeft(' ');
+    const int nHash = request.FindIndex('#');
+    if (nHash < 0)
+        return false;
+    request.Left(nHash);
+    request.MakeUpper();
+    return request == kDiscoveryPrefix;
+}
+
+const char kNoticeSection[] = "LogEvent";
+const char kEmailNoticeKey[] = "EmailNotice";
+const char kReportNoticeKey[] = "ReportNotice";
+
+bool ReadNoticeList(const char* key, CString& strList)
+{
+    CProfile profile;
+    profile.GetProfile(kNoticeSection, key, strList);
+    return true;
+}
+
+bool WriteNoticeList(const char* key, const char* szList)
+{
+    unsigned long count = 0;
+    unsigned long* ids = nullptr;
+    if (!CLog::strListSyntax(szList, count, ids))
+        return false;
+    delete[] ids;
+    CProfile profile;
+    profile.WriteProfile(kNoticeSection, key, szList);
+    return true;
+}
+
+// Mails the event; a mail that fails becomes an event of its own in the
+// same folder's log.
+void MailEvent(CAgentDoc* pDoc, const CLog& log, const char* szProduct, const char* szFolderPath)
+{
+    CEmail mail;
+    mail.m_strSender = szProduct;
+    CString body, subject, error;
+    log.ToEmailString(body, subject);
+    if (mail.SendMessage(subject, body, error))
+        return;
+    CString text;
+    text.Format("0@%u@1@Email Error@%s.", static_cast<unsigned>(time(nullptr)), error.GetBuffer());
+    CLog failure(pDoc, szFolderPath, text);
+    failure.Store();
+}
+
 void DeleteSocket(CSocket*& pSocket)
 {
     if (!pSocket)
@@ -99,6 +184,55 @@ CAgentDoc::~CAgentDoc()
 {
     DeleteTree();
     CLog::CloseLogfile();
+}
+
+bool CAgentDoc::GetEmailNoticeList(CString& strList) { return ReadNoticeList(kEmailNoticeKey, strList); }
+
+bool CAgentDoc::GetReportNoticeList(CString& strList) { return ReadNoticeList(kReportNoticeKey, strList); }
+
+bool CAgentDoc::SetEmailNoticeList(const char* szList) { return WriteNoticeList(kEmailNoticeKey, szList); }
+
+bool CAgentDoc::SetReportNoticeList(const char* szList) { return WriteNoticeList(kReportNoticeKey, szList); }
+
+bool CAgentDoc::OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven,
+                           CString& strReport)
+{
+    CLog log(this, szFolderPath, szEvent);
+    if (log.NeedEmailReport())
+        MailEvent(this, log, strIsMorliven == "yes" ? "Morliven" : "Kindravel", szFolderPath);
+    strReport.Empty();
+    bool report = log.NeedConsoleReport();
+    if (report)
+        log.ToConsoleString(strReport);
+    log.Store();
+    return report;
+}
+
+bool CAgentDoc::ClearEvent(const char* szFolderPath)
+{
+    CLog log(this, szFolderPath, nullptr);
+    return log.ClearEvent();
+}
+
+void* CAgentDoc::EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags)
+{
+    return CEventEnum::Open(this, szFolderPath, pos, magic, flags);
+}
+
+bool CAgentDoc::GetNextEvent(void* handle, CString& strEvent)
+{
+    strEvent.Empty();
+    return handle && static_cast<CEventEnum*>(handle)->GetNext(strEvent);
+}
+
+bool CAgentDoc::CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic)
+{
+    if (!handle)
+        return false;
+    CEventEnum* pEnum = static_cast<CEventEnum*>(handle);
+    pEnum->Close(pos, magic);
+    delete pEnum;
+    return true;
 }
 
 CString CAgentDoc::ReadHostName()
@@ -156,11 +290,15 @@ void CAgentDoc::ProcessSignal()
         InstallHandler(setting.sig, setting.handler, setting.failure);
 }
 
-// The object tree and the network side are built here, before the timer
-// starts, as their parts of the agent arrive.
+// The object tree is built before the network side, so the first
+// connection already finds it.
 void CAgentDoc::OnNewDocument()
 {
     InitRiver();
+    ListenServerCall();
+    ListenServerNotice();
+    m_bNetworkOpened = true;
+    BroadcastToWorld();
     SetTimer();
 }
 
@@ -272,10 +410,6 @@ bool CAgentDoc::SetMVRaid_TimerProc(void* handle)
     return true;
 }
 
-// Until the management-server links are in place no server is connected,
-// so there is nobody to tell.
-void CAgentDoc::NotifyServer(unsigned long, const char*, CSvrSocket*) {}
-
 CAgentDoc::PFNSIGNAL CAgentDoc::Signal(int sig, PFNSIGNAL handler)
 {
     struct sigaction action = {};
@@ -321,13 +455,17 @@ int CAgentDoc::Select()
 int CAgentDoc::SelectOnce()
 {
     m_FdSet.Zero();
-    if (kListenersOpened && (!m_pSvrBCRetSocket || !m_pSvrLstnSocket))
+    m_WriteSet.Zero();
+    if (m_bNetworkOpened && (!m_pSvrBCRetSocket || !m_pSvrLstnSocket))
         Exit(1);
     AddToReadSet(m_pSvrBCRetSocket);
     AddToReadSet(m_pSvrLstnSocket);
+    AddConnectionsToSets();
     m_FdSet.Set(CSignalPipe::GetReadFd());
-    const int nMaxFd = std::max(CSocket::GetMaxSd(), CSignalPipe::GetReadFd());
-    const int nReady = select(nMaxFd + 1, m_FdSet.GetSet(), nullptr, nullptr, nullptr);
+    // Descriptors from FD_SETSIZE up are never in the sets (connections
+    // there are refused), and select must not look beyond them.
+    const int nMaxFd = std::min(std::max(CSocket::GetMaxSd(), CSignalPipe::GetReadFd()), FD_SETSIZE - 1);
+    const int nReady = select(nMaxFd + 1, m_FdSet.GetSet(), m_WriteSet.GetSet(), nullptr, nullptr);
     if (RunRecordedSignals())
         return 0;
     return nReady;
@@ -339,25 +477,59 @@ void CAgentDoc::AddToReadSet(CSocket* pSocket)
         m_FdSet.Set(pSocket->GetSd());
 }
 
+void CAgentDoc::AddConnectionsToSets()
+{
+    for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
+    {
+        m_FdSet.Set(pSvr->GetSd());
+        if (pSvr->HasPendingOutput())
+            m_WriteSet.Set(pSvr->GetSd());
+    }
+}
+
 bool CAgentDoc::IsReady(CSocket* pSocket) const
 {
     return pSocket && m_FdSet.IsSet(pSocket->GetSd());
 }
 
-// One kind of readiness per pass: discovery, then a new connection, then
-// (once connections exist) the connections in list order. What is not
-// served stays readable for a later pass.
+// Waiting output goes out first, whatever else is ready. Then one kind of
+// readiness per pass: discovery, then a new connection, then the
+// connections in list order. What is not served stays readable for a later
+// pass.
 void CAgentDoc::ReceiveData(int nReady)
 {
     if (nReady < 1)
         return;
+    SendPendingOutput();
     if (IsReady(m_pSvrBCRetSocket))
-    {
         AcceptServerNotice();
-        return;
-    }
-    if (IsReady(m_pSvrLstnSocket))
+    else if (IsReady(m_pSvrLstnSocket))
         AcceptServerCall();
+    else
+        ServeReadyConnections();
+    DeleteRemoved();
+}
+
+void CAgentDoc::SendPendingOutput()
+{
+    TPtrList<CSvrSocket> writable;
+    CopyServers(writable, &m_WriteSet);
+    for (CSvrSocket* pSvr = writable.GetHead(); pSvr; pSvr = writable.GetNext())
+    {
+        if (!pSvr->IsDisconnected())
+            pSvr->SendPending();
+    }
+}
+
+void CAgentDoc::ServeReadyConnections()
+{
+    TPtrList<CSvrSocket> ready;
+    CopyServers(ready, &m_FdSet);
+    for (CSvrSocket* pSvr = ready.GetHead(); pSvr; pSvr = ready.GetNext())
+    {
+        if (!pSvr->IsDisconnected())
+            pSvr->ReceiveMessage();
+    }
 }
 
 bool CAgentDoc::RunRecordedSignals()
@@ -399,8 +571,8 @@ void CAgentDoc::OnTimerTick()
     OnClockTick();
 }
 
-// The schedule, the connections and the root folder tick here as well, in
-// that order, once they exist.
+// The schedule ticks before the connections and the root folder after
+// them, once they exist.
 void CAgentDoc::OnClockTick()
 {
     if (++nTick % kTicksPerBroadcast == 0)
@@ -408,11 +580,31 @@ void CAgentDoc::OnClockTick()
         BroadcastToWorld();
         nTick = 0;
     }
+    TickConnections();
+    DeleteRemoved();
+}
+
+void CAgentDoc::TickConnections()
+{
+    TPtrList<CSvrSocket> all;
+    CopyServers(all, nullptr);
+    for (CSvrSocket* pSvr = all.GetHead(); pSvr; pSvr = all.GetNext())
+    {
+        if (!pSvr->IsDisconnected())
+            pSvr->OnClockTick();
+    }
 }
 
 void CAgentDoc::ListConnectedHalsen()
 {
-    UrgentInfo("no halsen is connected\n");
+    if (m_SvrList.IsEmpty())
+    {
+        UrgentInfo("no halsen is connected\n");
+        return;
+    }
+    UrgentInfo("the current connected halsen is listed:\n");
+    for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
+        UrgentInfo("halsen:\t%s\n", pSvr->GetRemoteIP());
 }
 
 // Runs to the end only once, even when Exit is reached again meanwhile.
@@ -425,6 +617,7 @@ void CAgentDoc::DeleteContents()
     ShowInfo("Close socket connection!\n");
     DeleteSocket(m_pSvrLstnSocket);
     DeleteSocket(m_pSvrBCRetSocket);
+    RemoveServer(nullptr);
     m_pfnTimerProc = nullptr;
     DeleteTree();
     for (void* handle = m_SoList.GetHead(); handle; handle = m_SoList.GetNext())
@@ -440,13 +633,203 @@ void CAgentDoc::DeleteTree()
     m_pRoot = nullptr;
 }
 
-// Discovery, connection accepting and announcements belong to the
-// management-server links; until those exist there is nothing to serve.
-void CAgentDoc::AcceptServerNotice() {}
+void CAgentDoc::ListenServerCall()
+{
+    RaiseDescriptorLimit();
+    m_pSvrLstnSocket = new CSocket;
+    try
+    {
+        m_pSvrLstnSocket->Socket(SOCK_STREAM);
+        const int nOn = 1;
+        m_pSvrLstnSocket->SetSockOpt(SO_REUSEADDR, &nOn, sizeof nOn, SOL_SOCKET);
+        BindListenPort(m_pSvrLstnSocket);
+        m_pSvrLstnSocket->Listen(kListenBacklog);
+        // A peer that resets between select and accept must not leave the
+        // agent waiting in accept.
+        if (!m_pSvrLstnSocket->SetNonBlocking())
+            throw CException("SetSockOpt error");
+    }
+    catch (CException&)
+    {
+        DeleteSocket(m_pSvrLstnSocket);
+        ShowInfo("Can not start tavrine dorvik to listen...!\n");
+    }
+    catch (...)
+    {
+        ShowInfo("catch all...when create TAVRINE_AGT_PORT\n");
+        Exit(1);
+    }
+}
 
-void CAgentDoc::AcceptServerCall() {}
+// Another process may still hold the port (an agent that just ended, for
+// one): the bind is tried once a second for about ten minutes.
+void CAgentDoc::BindListenPort(CSocket* pSocket)
+{
+    int nError;
+    int nFailures = 0;
+    while ((nError = pSocket->Bind(TAVRINE_AGT_PORT)) == EADDRINUSE)
+    {
+        if (++nFailures == 1)
+            ShowInfo("please wait for a while: .");
+        else
+            ShowInfo(nFailures % 10 == 0 ? ". " : ".");
+        if (nFailures > kMostBindWaits)
+        {
+            ShowInfo("Network doesn't work well!\n");
+            Exit(1);
+        }
+        sleep(1);
+    }
+    ShowInfo("\n");
+    if (nError != 0)
+        throw CException("Binding TAVRINE_AGT_PORT error");
+}
 
-void CAgentDoc::BroadcastToWorld() {}
+void CAgentDoc::ListenServerNotice()
+{
+    m_pSvrBCRetSocket = new CSocket;
+    try
+    {
+        m_pSvrBCRetSocket->Socket(SOCK_DGRAM);
+        if (m_pSvrBCRetSocket->Bind(DORVIK_BROADCAST_PORT) != 0)
+            throw CException("Binding DORVIK_BROADCAST_PORT error");
+        if (!m_pSvrBCRetSocket->SetNonBlocking())
+            throw CException("SetSockOpt error");
+    }
+    catch (CException&)
+    {
+        DeleteSocket(m_pSvrBCRetSocket);
+    }
+    catch (...)
+    {
+        ShowInfo("catch all...when create DORVIK_BROADCAST_PORT\n");
+        Exit(1);
+    }
+}
+
+void CAgentDoc::BroadcastToWorld()
+{
+    CString text("TAVRINE_RAID#");
+    text += m_strHostName;
+    text += "#Hello World!";
+    try
+    {
+        CSocket socket;
+        socket.Socket(SOCK_DGRAM);
+        const int nOn = 1;
+        socket.SetSockOpt(SO_BROADCAST, &nOn, sizeof nOn, SOL_SOCKET);
+        socket.SendTo(text.GetBuffer(), text.GetLength(), kBroadcastAddress, DORVIK_ANNOUNCE_PORT, 0);
+    }
+    catch (CException&)
+    {
+        // An announcement that cannot go out is simply missed; the next one
+        // follows within a minute.
+    }
+}
+
+// The answer is a broadcast, not a reply to the sender.
+void CAgentDoc::AcceptServerNotice()
+{
+    static char szBuf[kDiscoveryBufSize];
+    CString from;
+    int nPort = 0;
+    const int nGot = m_pSvrBCRetSocket->ReceiveFrom(szBuf, sizeof szBuf - 1, from, nPort, 0);
+    if (nGot <= 0)
+        return;
+    szBuf[nGot] = '\0';
+    if (IsDiscoveryRequest(szBuf))
+        BroadcastToWorld();
+}
+
+void CAgentDoc::AcceptServerCall()
+{
+    CSvrSocket* pSvr = new CSvrSocket(kRecvBufSize);
+    try
+    {
+        m_pSvrLstnSocket->Accept(*pSvr);
+    }
+    catch (CException&)
+    {
+        delete pSvr;
+        return;
+    }
+    catch (...)
+    {
+        delete pSvr;
+        ShowInfo("catch all ... when accept server call\n");
+        return;
+    }
+    if (pSvr->GetSd() >= FD_SETSIZE || !pSvr->SetNonBlocking())
+    {
+        RefuseConnection(pSvr);
+        return;
+    }
+    pSvr->Init(this);
+    m_SvrList.AppendTail(pSvr);
+}
+
+void CAgentDoc::RefuseConnection(CSvrSocket* pSvr)
+{
+    ShowInfo("Refused connection from %s: %d connections are open, as many as the agent can watch\n",
+             pSvr->GetRemoteIP(), m_SvrList.GetCount());
+    delete pSvr;
+}
+
+void CAgentDoc::RemoveServer(CSvrSocket* pSvr)
+{
+    if (!pSvr)
+    {
+        for (CSvrSocket* p = m_SvrList.GetHead(); p; p = m_SvrList.GetNext())
+        {
+            p->Disconnect();
+            delete p;
+        }
+        m_SvrList.RemoveAll();
+        DeleteRemoved();
+        return;
+    }
+    const int nPos = m_SvrList.FindIndex(pSvr);
+    if (nPos == 0)
+        return;
+    m_SvrList.RemoveAt(nPos);
+    pSvr->Disconnect();
+    m_RemovedList.AppendTail(pSvr);
+    BroadcastToWorld();
+}
+
+void CAgentDoc::DeleteRemoved()
+{
+    for (CSvrSocket* pSvr = m_RemovedList.GetHead(); pSvr; pSvr = m_RemovedList.GetNext())
+        delete pSvr;
+    m_RemovedList.RemoveAll();
+}
+
+void CAgentDoc::NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr)
+{
+    if (pSvr)
+    {
+        pSvr->NotifyServer(static_cast<int>(nCode), szText);
+        return;
+    }
+    TPtrList<CSvrSocket> all;
+    CopyServers(all, nullptr);
+    for (CSvrSocket* p = all.GetHead(); p; p = all.GetNext())
+    {
+        if (!p->IsDisconnected())
+            p->NotifyServer(static_cast<int>(nCode), szText);
+    }
+}
+
+void CAgentDoc::CopyServers(TPtrList<CSvrSocket>& out, const CFdSet* pReady)
+{
+    for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
+    {
+        if (!pReady || pReady->IsSet(pSvr->GetSd()))
+            out.AppendTail(pSvr);
+    }
+}
+
+CStandInRoot* CAgentDoc::GetRootFolder() { return &g_StandInRoot; }
 
 void Exit(int status)
 {

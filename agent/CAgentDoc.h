@@ -15,6 +15,16 @@ class IRiver;
 
 extern const char szVersion[];
 
+class CStandInRoot;
+
+// Fixed ports of the management links.
+enum
+{
+    TAVRINE_AGT_PORT = 710,
+    DORVIK_ANNOUNCE_PORT = 712,
+    DORVIK_BROADCAST_PORT = 713,
+};
+
 // The one document of the agent: it owns the sockets, the connections, the
 // plug-ins and the object tree, starts them up, runs the loop and the clock
 // tick, and shuts them down.
@@ -48,6 +58,42 @@ public:
     void ListConnectedHalsen();
     void CheckConfigFile();
 
+    void ListenServerCall();
+    void ListenServerNotice();
+    void BroadcastToWorld();
+    void AcceptServerNotice();
+    void AcceptServerCall();
+    // Takes one connection out (or all of them, at shutdown, when pSvr is
+    // null) and disconnects it; the object lives on until the pass that
+    // removed it is over.
+    void RemoveServer(CSvrSocket* pSvr);
+    // Sends a change notice to pSvr, or to every connected management
+    // server when it is null.
+    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
+    // The folder a new connection starts in.
+    CStandInRoot* GetRootFolder();
+
+    // The notice lists of the events that are mailed and of those pushed to
+    // the management servers; a list that fails the syntax check is refused
+    // and the stored one stays.
+    bool GetEmailNoticeList(CString& strList);
+    bool GetReportNoticeList(CString& strList);
+    bool SetEmailNoticeList(const char* szList);
+    bool SetReportNoticeList(const char* szList);
+
+    // The event work of a folder, named by its path ("/" for the root). A
+    // new event is mailed when its id is on the e-mail notice list (a mail
+    // that fails leaves an "Email Error" event before it) and always stored
+    // in the folder's log. True when its id is on the report notice list;
+    // `strReport` is then the text the folder pushes to the servers.
+    bool OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven, CString& strReport);
+    bool ClearEvent(const char* szFolderPath);
+    // An enumeration of the folder's log, or null when it cannot start.
+    void* EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags);
+    bool GetNextEvent(void* handle, CString& strEvent);
+    // Ends the enumeration and gives back where to resume it.
+    bool CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic);
+
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
 
@@ -63,11 +109,11 @@ public:
     bool SetMVRaid_TimerProc(void* handle);
     // Whether pLocation holds this run's identity value.
     bool CheckLocation(const unsigned long* pLocation) const;
-    // Sends a change notice to pSvr, or to every connected management
-    // server when it is null.
-    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
-
     CFdSet m_FdSet;
+    // Connections with replies still waiting to go out are watched for
+    // writability as well.
+    CFdSet m_WriteSet;
+    TPtrList<CSvrSocket> m_SvrList;
     CSocket* m_pSvrLstnSocket = nullptr;
     CSocket* m_pSvrBCRetSocket = nullptr;
     CPtrList m_SoList;
@@ -87,9 +133,22 @@ private:
     bool RunRecordedSignals();
     void OnSignal(int sig);
     void OnTimerTick();
-    void AcceptServerNotice();
-    void AcceptServerCall();
-    void BroadcastToWorld();
+    void AddConnectionsToSets();
+    // Copies the connections (only those set in pReady, when given) so
+    // that handlers may remove connections while the copy is walked.
+    void CopyServers(TPtrList<CSvrSocket>& out, const CFdSet* pReady);
+    void SendPendingOutput();
+    void ServeReadyConnections();
+    void TickConnections();
+    void DeleteRemoved();
+    void RefuseConnection(CSvrSocket* pSvr);
+    void BindListenPort(CSocket* pSocket);
+
+    // Connections removed during the current pass, destroyed at its end.
+    TPtrList<CSvrSocket> m_RemovedList;
+    // Set once the listening and discovery sockets have been opened; a
+    // null one at the loop after that means that opening it failed.
+    bool m_bNetworkOpened = false;
     void SetAddressProperty();
     void DeleteTree();
 };

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -187,6 +188,17 @@ int CSocket::ReceiveFrom(void* buf, int size, CString& address, int& port, int f
     address = inet_ntop(AF_INET, &from.sin_addr, text, sizeof(text)) ? text : "";
     port = ntohs(from.sin_port);
     return got;
+}
+
+bool CSocket::SetNonBlocking()
+{
+    const int flags = fcntl(m_sd, F_GETFL);
+    return flags >= 0 && fcntl(m_sd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+bool CSocket::WouldBlock(int result)
+{
+    return result == -1 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
 void CSocket::SetSockOpt(int option, const void* value, int len, int level)

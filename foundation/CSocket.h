@@ -34,6 +34,11 @@ public:
     int Receive(void* buf, int size, int flags);
     int SendTo(const void* data, int len, const char* address, int port, int flags);
     int ReceiveFrom(void* buf, int size, CString& address, int& port, int flags);
+    // Transfers on a non-blocking socket return -1 with EAGAIN instead of
+    // waiting; false when the system refuses the change.
+    bool SetNonBlocking();
+    // Whether a transfer result only says that the socket is not ready.
+    static bool WouldBlock(int result);
     void SetSockOpt(int option, const void* value, int len, int level);
     void GetSockOpt(int option, void* value, int* len, int level);
     const char* GetRemoteIP();

@@ -27,8 +27,6 @@ const UCHAR kNoAnswer = 255;
 const ULONG kBiosMemRange = 0xFFFF;
 const USHORT kDeviceIdQV7K = 0x6621;
 const USHORT kDeviceIdQ150 = 0x6622;
-const ULONG kHardwareQV7K = 0x4000;
-const ULONG kHardwareQ150 = 0x150;
 const USHORT kLba48Bits = (1 << 14) | (1 << 10);
 const ULONG kMaxChsCylinders = 16382;
 
@@ -1097,9 +1095,9 @@ ULONG Morliven::GetHardwareType(ULONG adapter)
     if (!Request(IOCTL_HARDWARE_TYPE, &f, nullptr))
         return kNoAnswer;
     if (f.dwDeviceId == kDeviceIdQV7K)
-        return kHardwareQV7K;
+        return HARDWARE_QV7K;
     if (f.dwDeviceId == kDeviceIdQ150)
-        return kHardwareQ150;
+        return HARDWARE_Q150;
     return f.ReturnCode;
 }
 

@@ -3,6 +3,8 @@
 #include "DriverRecords.h"
 #include "InfoRecords.h"
 
+struct MVTKUTTHRFRAME;
+
 // One adapter of the kernel RAID driver.  Every operation that talks to the
 // driver opens its device node, issues its requests and closes it again;
 // between calls the object only holds the tables it last read.
@@ -23,6 +25,9 @@ public:
     static constexpr UINT ERR_DRIVER_NOT_FOUND = 0x80000002;
     static constexpr ULONG UNKNOWN_COUNT = 0xFFFFFFFF;
     static constexpr ULONG THIS_ADAPTER = 0xFFFFFFFF;
+    // GetHardwareType answers
+    static constexpr ULONG HARDWARE_QV7K = 0x4000;
+    static constexpr ULONG HARDWARE_Q150 = 0x150;
 
     explicit Morliven(int adapterid);
     ~Morliven();
@@ -126,6 +131,27 @@ public:
     ULONG CheckBusy();
     int ResetHDInfo();
 
+    // Changing arrays.  The maintenance operations return the driver's
+    // answer or one of the MAINT_ codes.
+    ULONG CreateArray(const CHAR* Arrayname, ULONG blRAID, const UCHAR* diskID, ULONG nDisk, ULONG sbSize);
+    ULONG DeleteArray(ULONG ulPhysIndex);
+    ULONG RenameArray(ULONG ulIndex, const UCHAR* name);
+    ULONG RebuildArray(ULONG ulIndex, ULONG ulDiskInArray, ULONG ulFlag);
+    ULONG CheckIntegrity(ULONG ulIndex, ULONG ulFlag);
+    ULONG ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDiskIDs, ULONG nNewDisk, ULONG sbSize,
+                    ULONG ulFlag);
+    // Logical and physical array numbers are the same.
+    static ULONG MapToPhysArray(ULONG index) { return index; }
+    static ULONG MapLogicalToPhysicalArray(ULONG index) { return index; }
+
+    // The driver's event queue.
+    BOOL GetEventCount(ULONG* pCount);
+    BOOL GetEvents(ULONG NumEvents, LOGEVENT* pEvents);
+    BOOL HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents);
+    // str takes at most EVENT_TEXT_LENGTH bytes, IDString EVENT_ID_LENGTH.
+    BOOL GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp, UINT* pCode, UINT* aID,
+                        UINT* dID, char* IDString, DWORD* EventID);
+
     int AdapterId;
     MORLIVENNOTIFICATION m_mvNotification;
     int m_percentage;
@@ -168,7 +194,61 @@ private:
     UCHAR GetRate(INT code, ULONG channel, ULONG device);
     int SetRate(INT code, ULONG channel, ULONG device, UCHAR rate);
     ULONG AdapterRequest(INT code, ULONG adapter);
+    ULONG CheckMaintainable(ULONG index, ULONG refusedLayout);
+    ULONG RunWorker(ULONG (*worker)(MVTKUTTHRFRAME*), MVTKUTTHRFRAME* frame, ULONG flag);
+    USHORT GlobalArray(ULONG index) const;
 };
+
+// Results of the maintenance operations other than the driver's answers.
+enum : ULONG
+{
+    MAINT_TARGET_TOO_SMALL = EXPAN_TARGET_TOO_SMALL,
+    MAINT_SAME_ARRAY = EXPAN_SAME_ARRAY,
+    MAINT_INVALID_ARRAY = EXPAN_INVALID_ARRAY,
+    MAINT_INVALID_DISK = EXPAN_INVALID_DISK,
+    MAINT_CANNOT_REBUILD = 0x80000005,
+    MAINT_BUSY = 0x80000006,
+    MAINT_NO_DRIVER = 0x80000007,
+    MAINT_CANNOT_SYNC = 0x80000008,
+    MAINT_CANNOT_CONVERT = EXPAN_CANNOT_CONVERT
+};
+
+constexpr int EVENT_TEXT_LENGTH = 128;
+constexpr int EVENT_ID_LENGTH = 32;
+
+// What a maintenance worker needs: the adapter object and, by activity,
+// the global array index and the request's details.
+struct MVTKUTTHRFRAME
+{
+    Morliven* pMorliven;
+    union
+    {
+        struct
+        {
+            ULONG ulArrayIndex;
+        } verify;
+        struct
+        {
+            USHORT usArrayIndex;
+            USHORT usDiskInArray;
+        } rebuild;
+        struct
+        {
+            USHORT usArrayIndex;
+            USHORT usNewRAID;
+            USHORT usNewnumDisk;
+            USHORT usOldnumDisk;
+            USHORT usNewDiskIds[MAX_MEMBERS];
+            USHORT usStripeSize;
+        } expanconv;
+    };
+};
+
+// The workers issue one maintenance request each, on the caller's thread;
+// the driver carries the activity out in the background.
+DWORD MorlivenRebuildThread(MVTKUTTHRFRAME* frame);
+ULONG MorlivenCheckIntegrityThread(MVTKUTTHRFRAME* frame);
+ULONG MorlivenExpanConvThread(MVTKUTTHRFRAME* frame);
 
 extern Morliven mvs[MAX_ADAPTERS];
 extern Morliven* theMorliven;

@@ -227,6 +227,8 @@ int EnclosureRequest(SimState& s, void* buf)
 int Create(SimState& s, void* buf)
 {
     IOCTL_CREATE_FRAME& f = As<IOCTL_CREATE_FRAME>(buf);
+    s.counters.creates++;
+    s.lastCreate = f.Create;
     f.Create.dwStatus = CreateArray(s, f.Create) >= 0 ? 1 : 0;
     f.ReturnCode = RC_DONE;
     return 0;
@@ -235,6 +237,7 @@ int Create(SimState& s, void* buf)
 int Delete(SimState& s, void* buf)
 {
     IOCTL_DELETE_FRAME& f = As<IOCTL_DELETE_FRAME>(buf);
+    s.counters.deletes++;
     f.Delete.dwStatus = DeleteArray(s, f.Delete.bPhysIndex) ? 1 : 0;
     f.ReturnCode = RC_DONE;
     return 0;

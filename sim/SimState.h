@@ -12,11 +12,13 @@ namespace zelsim
 {
 
 constexpr uint32_t kMagic = 0x5A454C53; // "ZELS"
-constexpr uint32_t kStateVersion = 1;
+constexpr uint32_t kStateVersion = 2;
 constexpr int kMaxQueuedEvents = 64;
 constexpr int kMaxScsiWrites = 16;
 constexpr int kScsiWriteLength = 64;
-constexpr int kMountsLength = 1024;
+// Long enough for a mount table well past the first kilobyte.
+constexpr int kMountsLength = 8192;
+constexpr int kDevicesLength = 1024;
 constexpr int kMaxFaults = 8;
 constexpr uint32_t kFullProgress = 100000; // progress in thousandths of a percent
 
@@ -117,6 +119,8 @@ struct Counters
     uint32_t mknods;
     uint32_t badMknods;
     uint32_t ioctls;
+    uint32_t creates;
+    uint32_t deletes;
 };
 
 struct SimState
@@ -160,11 +164,13 @@ struct SimState
     char mounts[kMountsLength];
     // A listing that replaces the generated "/proc/devices" when set.
     uint32_t useDevicesText;
-    char devicesText[kMountsLength];
+    char devicesText[kDevicesLength];
     ScsiWrite scsi[kMaxScsiWrites];
     uint32_t numScsi;
 
     Counters counters;
+    // The last create request as the library sent it.
+    IOCTL_MORLIVEN_CREATE_ARRAY_FRAME lastCreate;
 };
 
 // Disk-table index of an adapter's disk position (channel x 2 + device).

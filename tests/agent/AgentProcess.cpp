@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-const char kRunningText[] = "dorvik daemon is running well...\n";
+// The line break ends the wait for the listening port, also when the first
+// bind succeeds.
+const char kRunningText[] = "\ndorvik daemon is running well...\n";
 const char kShutdownText[] = "ExitInstance\nClose socket connection!\n";
 
 namespace

@@ -35,8 +35,8 @@ double SecondsBetween(Clock::time_point a, Clock::time_point b)
     return std::chrono::duration<double>(b - a).count();
 }
 
-// A discovery socket with one datagram waiting, so that the loop has a
-// readable descriptor.
+// A discovery socket with two datagrams waiting, so that the loop still has
+// a readable descriptor after one pass has served one.
 CSocket* ReadableDatagramSocket()
 {
     CSocket* socket = new CSocket;
@@ -47,7 +47,8 @@ CSocket* ReadableDatagramSocket()
     getsockname(socket->GetSd(), reinterpret_cast<sockaddr*>(&address), &length);
     CSocket sender;
     sender.Socket(SOCK_DGRAM);
-    EXPECT_EQ(sender.SendTo("TAVRINE_HALSEN#", 15, "127.0.0.1", ntohs(address.sin_port), 0), 15);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(sender.SendTo("TAVRINE_HALSEN#", 15, "127.0.0.1", ntohs(address.sin_port), 0), 15);
     return socket;
 }
 

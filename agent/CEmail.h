@@ -1,0 +1,99 @@
+#pragma once
+
+#include "CObject.h"
+#include "CString.h"
+#include "TPtrList.h"
+
+class CSocket;
+
+// The mail settings (SMTP server, sender identity, receivers, enable flag),
+// shared by every CEmail object: loaded from the profile when the first
+// object is made and written back when the last one goes. An object sends
+// one message through a plain SMTP dialogue on port 25.
+//
+// Connecting and every reply have a time limit, and so has the dialogue as
+// a whole, because the agent's loop waits while a mail is sent.
+class CEmail : public CObject
+{
+public:
+    enum
+    {
+        kSmtpPort = 25,
+        // Longest wait for the connection or for one reply.
+        kStepSeconds = 5,
+        // Longest wait for a whole dialogue.
+        kDialogueSeconds = 20
+    };
+
+    CEmail();
+    virtual ~CEmail();
+    CEmail(const CEmail&) = delete;
+    CEmail& operator=(const CEmail&) = delete;
+
+    void InitSetting();
+    void SaveSetting();
+
+    bool SetSMTPServer(const char* server);
+    bool GetSMTPServer(CString& out) const;
+    bool SetEmailID(const char* id);
+    bool GetEmailID(CString& out) const;
+    void SetEnable(int nEnable);
+    int GetEnable() const;
+    // 1-based position of the receiver equal to `entry`, or 0.
+    int FindUser(const char* entry) const;
+    bool AddReceiver(const char* entry);
+    bool RemoveReceiver(const char* entry);
+    // The receivers joined by ",".
+    bool ToString(CString& out) const;
+    // Rewrites an entry `name <address>` as `"name" <address>`; false when
+    // it is not a sound address entry.
+    static bool NormalizeProfile(CString& entry);
+
+    // One step of the dialogue: sends `text` (and "\r\n" when bit 0 of
+    // `flags` is set) and, with `reply` given, waits for the answer; the
+    // answer's code, 250 without a reply, 0 when the step failed.
+    int Send(CSocket* socket, const char* text, CString* reply, unsigned long flags);
+    // Mails `body` under `subject` to every receiver; false, with the reason
+    // in `error`, when the mail could not be handed over.
+    bool SendMessage(const char* subject, const char* body, CString& error);
+
+    // The name the agent signs its mails with.
+    CString m_strSender;
+
+    static CString m_EmailID;
+    static CString m_SMTPServer;
+    static TPtrList<CString> m_UserList;
+    static int m_nEnable;
+    static bool m_bInited;
+    static int m_iRef;
+
+private:
+    enum Outcome
+    {
+        kAccepted,
+        kRefused,
+        kBroken
+    };
+
+    // Sends one command and compares the answer's code with `expected`.
+    Outcome Step(CSocket* socket, const char* command, int expected);
+    bool Converse(CSocket* socket, const char* subject, const char* body);
+    void SendHeaders(CSocket* socket, const char* subject);
+    bool SendAll(CSocket* socket, const char* text);
+    bool Receive(CSocket* socket, CString& reply);
+    // Milliseconds left of the dialogue's time, at most one step's.
+    long long TimeLeft() const;
+    // Bounds the next wait of `socket` by what is left of the time.
+    bool LimitWait(CSocket* socket, int option);
+    void Break(const char* reason);
+    CString SenderAddress() const;
+
+    long long m_nDeadlineMs = 0;
+    bool m_bBroken = false;
+    CString m_strReply;
+    CString m_strFault;
+};
+
+// Keeps only the address between the first "<" and the next ">"; empty and
+// false when either is missing.
+bool EmailFromUserProfile(CString& text);

@@ -1,0 +1,321 @@
+#include "CSvrSocket.h"
+
+#include "CAgentDoc.h"
+#include "CLog.h"
+#include "CStandInRoot.h"
+#include "PacketForm.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+
+namespace
+{
+const int kTooLargeReply = 805;
+// Bytes of unread input taken away before a close; unread input would turn
+// the close into a reset that can overtake the close notice.
+const int kDrainLimit = 65536;
+
+struct CCloseNotice : CMessage
+{
+    CCloseNotice()
+    {
+        m_nCommand = kCmdClose;
+        m_nStamp = 0;
+        m_nType = kNotice;
+    }
+};
+
+// The close notice is one packet for the whole process.
+CMessage& CloseNotice()
+{
+    static CCloseNotice msg;
+    return msg;
+}
+
+// `direction` is "Receive " or "   Send ".
+void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
+{
+    if (!CAgentDoc::m_bDebugOn)
+        return;
+    CString label;
+    label.Format("%s(%d) :", direction, nOctet);
+    CLog::ShowMessage(label, pMsg);
+}
+} // namespace
+
+// A buffer smaller than the longest header could never hold one whole.
+CSvrSocket::CSvrSocket(int nBufSize)
+{
+    m_RecvBuf.AllocateBuf(nBufSize < PacketForm::kLongHeader ? PacketForm::kLongHeader : nBufSize);
+    m_RecvBuf.Zero(0);
+}
+
+CSvrSocket::~CSvrSocket() { Close(); }
+
+void CSvrSocket::Init(CAgentDoc* pDoc)
+{
+    m_pDoc = pDoc;
+    m_pCurFolder = pDoc ? pDoc->GetRootFolder() : nullptr;
+    m_tLastAccess = time(nullptr);
+}
+
+void CSvrSocket::ReceiveMessage()
+{
+    m_tLastAccess = time(nullptr);
+    m_nIdleCount = 0;
+    char* buf = m_RecvBuf.GetBuf();
+    const int nGot = Receive(buf + m_nHave, m_RecvBuf.GetLength() - m_nHave, 0);
+    if (WouldBlock(nGot))
+        return;
+    if (nGot <= 0)
+    {
+        OnReceiveFailure(nGot);
+        return;
+    }
+    m_nHave += nGot;
+    HandleReceived();
+}
+
+void CSvrSocket::OnReceiveFailure(int nResult)
+{
+    const int nError = errno;
+    if (nResult == kWrongKind)
+        ShowInfo("ReceiveMessage error,CSocket internal error\n");
+    else if (nResult < 0)
+        ShowInfo("From %s Receive() return -1 with errno %d(Dec)\t%x(Hex)!\n%s\n", GetRemoteIP(), nError,
+                 static_cast<unsigned>(nError), strerror(nError));
+    else
+        ShowInfo("No Message received from %s!\n", GetRemoteIP());
+    m_bBroken = true;
+    Remove();
+}
+
+// Every complete packet is handled in the order it came; a handler may end
+// the connection, and then what follows it is not looked at.
+void CSvrSocket::HandleReceived()
+{
+    while (!m_bDisconnected)
+    {
+        if (m_nDiscard > 0 && !Discard())
+            return;
+        const int nPacket =
+            PacketForm::PacketLength(reinterpret_cast<const unsigned char*>(m_RecvBuf.GetBuf()), m_nHave);
+        if (nPacket == PacketForm::kMalformed)
+        {
+            RejectPacket();
+            return;
+        }
+        if (nPacket > m_RecvBuf.GetLength())
+        {
+            StartDiscard(nPacket);
+            continue;
+        }
+        if (nPacket == PacketForm::kNeedMore || nPacket > m_nHave)
+        {
+            NotePartial();
+            return;
+        }
+        HandleOnePacket(nPacket);
+    }
+}
+
+void CSvrSocket::HandleOnePacket(int nPacket)
+{
+    m_Msg.Init();
+    m_Msg.ParsePool(m_RecvBuf.GetBuf(), nPacket);
+    DropFront(nPacket);
+    NotePartial();
+    ShowPacket("Receive ", GetRemote_b4IP(), &m_Msg);
+    if (m_pCurFolder)
+        m_pCurFolder->OnProcessCommand(this);
+}
+
+// A request larger than the receive buffer is never acted on in part: it
+// is read away by its declared length and refused.
+void CSvrSocket::StartDiscard(int nPacket)
+{
+    ShowInfo("ReceiveMessage error,too large data package\n");
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(m_RecvBuf.GetBuf());
+    m_Msg.Init();
+    m_Msg.m_nCommand = PacketForm::ReadWord(bytes, 0);
+    m_Msg.m_nStamp = PacketForm::ReadWord(bytes, 4);
+    m_Msg.m_nType = PacketForm::ReadWord(bytes, 8);
+    m_nDiscard = nPacket;
+    m_nDiscardTotal = nPacket;
+}
+
+bool CSvrSocket::Discard()
+{
+    const int nDrop = m_nDiscard < m_nHave ? m_nDiscard : m_nHave;
+    DropFront(nDrop);
+    m_nDiscard -= nDrop;
+    if (m_nDiscard > 0)
+        return false;
+    ShowInfo("Total received %d bytes\n", m_nDiscardTotal);
+    ReportFinish(&m_Msg, kTooLargeReply);
+    return !m_bDisconnected;
+}
+
+void CSvrSocket::DropFront(int n)
+{
+    char* buf = m_RecvBuf.GetBuf();
+    memmove(buf, buf + n, m_nHave - n);
+    m_nHave -= n;
+    m_RecvBuf.Zero(m_nHave);
+}
+
+void CSvrSocket::NotePartial()
+{
+    if (m_nHave == 0)
+        m_tPartial = 0;
+    else if (m_tPartial == 0)
+        m_tPartial = time(nullptr);
+}
+
+// The decoder prints why it refuses the bytes; the peer still gets the
+// close notice, since its transport works.
+void CSvrSocket::RejectPacket()
+{
+    m_Msg.Init();
+    m_Msg.ParsePool(m_RecvBuf.GetBuf(), m_nHave);
+    m_nHave = 0;
+    NotePartial();
+    Remove();
+}
+
+void CSvrSocket::OnClockTick()
+{
+    if (m_tPartial != 0 && time(nullptr) - m_tPartial >= kPartialSeconds)
+        RejectPacket();
+}
+
+void CSvrSocket::SendMessage(CMessage* pMsg)
+{
+    pMsg->MakePackage();
+    if (Deliver(pMsg->GetBuf(), pMsg->GetLength()))
+        ShowPacket("   Send ", GetRemote_b4IP(), pMsg);
+}
+
+// Sends at once what the socket takes and queues the rest behind anything
+// already waiting, so packets never interleave.
+bool CSvrSocket::Deliver(const char* data, int n)
+{
+    if (m_bBroken)
+        return false;
+    if (!m_Queue.IsEmpty())
+    {
+        m_Queue.Append(data, n);
+        CheckQueueLimit();
+        return !m_bBroken;
+    }
+    const int nSent = Send(data, n, MSG_NOSIGNAL);
+    if (nSent == n)
+        return true;
+    if (nSent > 0 || WouldBlock(nSent))
+    {
+        const int nTaken = nSent > 0 ? nSent : 0;
+        m_Queue.Append(data + nTaken, n - nTaken);
+        CheckQueueLimit();
+        return !m_bBroken;
+    }
+    OnSendFailure(nSent);
+    return false;
+}
+
+void CSvrSocket::CheckQueueLimit()
+{
+    if (m_Queue.GetLength() <= kMaxQueuedOutput)
+        return;
+    ShowInfo("%s does not read its replies: more than %d bytes wait, connection dropped\n", GetRemoteIP(),
+             static_cast<int>(kMaxQueuedOutput));
+    m_Queue.Clear();
+    m_bBroken = true;
+    Remove();
+}
+
+void CSvrSocket::SendPending()
+{
+    const int nResult = m_Queue.Flush(*this);
+    if (nResult <= 0)
+        OnSendFailure(nResult);
+}
+
+void CSvrSocket::OnSendFailure(int nResult)
+{
+    const int nError = errno;
+    if (nResult == kWrongKind)
+        ShowInfo("SendMessage error,CSocket internal error\n");
+    else if (nResult == 0)
+        ShowInfo("No Message send to %s!\n", GetRemoteIP());
+    else
+        ShowInfo("To %s Send() return -1 with errno %d(Dec)\t%x(Hex)!\n%s\n", GetRemoteIP(), nError,
+                 static_cast<unsigned>(nError), strerror(nError));
+    m_Queue.Clear();
+    m_bBroken = true;
+    Remove();
+}
+
+void CSvrSocket::NotifyServer(int nCode, const char* szText)
+{
+    CMessage msg;
+    msg.m_nCommand = nCode;
+    msg.m_nStamp = static_cast<int>(time(nullptr));
+    msg.m_nType = CMessage::kNotice;
+    msg.m_strBody = szText;
+    CLog::ShowMessage("Notify Server:");
+    SendMessage(&msg);
+}
+
+void CSvrSocket::ReportFinish(CMessage* pMsg, int nCode)
+{
+    pMsg->m_nType = CMessage::kFinish;
+    pMsg->m_strBody.Format("%d@%s", nCode, GetErrorInfo(nCode));
+    SendMessage(pMsg);
+}
+
+void CSvrSocket::Remove()
+{
+    if (m_bDisconnected)
+        return;
+    if (m_pDoc)
+        m_pDoc->RemoveServer(this);
+    else
+        Disconnect();
+}
+
+void CSvrSocket::Disconnect()
+{
+    if (m_bDisconnected)
+        return;
+    m_bDisconnected = true;
+    if (!IsStream())
+        ShowInfo("Disconnect error,we use tcp to exchange data\n");
+    if (!m_bBroken)
+    {
+        SendMessage(&CloseNotice());
+        m_Queue.Flush(*this);
+        DrainInput();
+    }
+    Close();
+    ShowInfo("close connection with %s\n", GetRemoteIP());
+}
+
+void CSvrSocket::DrainInput()
+{
+    char scrap[4096];
+    int nGot = 0;
+    for (int nTotal = 0; nTotal < kDrainLimit; nTotal += nGot)
+    {
+        nGot = Receive(scrap, sizeof scrap, MSG_DONTWAIT);
+        if (nGot <= 0)
+            return;
+    }
+}
+
+bool CSvrSocket::IsStream() const
+{
+    int nType = 0;
+    socklen_t nLength = sizeof nType;
+    return getsockopt(GetSd(), SOL_SOCKET, SO_TYPE, &nType, &nLength) == 0 && nType == SOCK_STREAM;
+}
