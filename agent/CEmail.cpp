@@ -25,6 +25,8 @@ namespace
 const char kSection[] = "E-Mail log";
 const char kReceiverKey[] = "Receiptor-%d";
 const int kReplySize = 1023;
+const char kTimeOut[] = "Time Out waiting for ";
+const char kClosed[] = "Connection closed by ";
 // Longest body line a server must take, without its line end; one more for
 // a leading dot.
 const size_t kMaxLine = 997;
@@ -107,9 +109,15 @@ CString LocalDate()
 }
 } // namespace
 
-CEmail::CEmail() { InitSetting(); }
+CEmail::CEmail()
+{
+    InitSetting();
+}
 
-CEmail::~CEmail() { SaveSetting(); }
+CEmail::~CEmail()
+{
+    SaveSetting();
+}
 
 void CEmail::InitSetting()
 {
@@ -179,9 +187,15 @@ bool CEmail::GetEmailID(CString& out) const
     return true;
 }
 
-void CEmail::SetEnable(int nEnable) { m_nEnable = nEnable; }
+void CEmail::SetEnable(int nEnable)
+{
+    m_nEnable = nEnable;
+}
 
-int CEmail::GetEnable() const { return m_nEnable; }
+int CEmail::GetEnable() const
+{
+    return m_nEnable;
+}
 
 int CEmail::FindUser(const char* entry) const
 {
@@ -305,7 +319,7 @@ bool CEmail::SendAll(CSocket* socket, const char* text)
     {
         if (!LimitWait(socket, SO_SNDTIMEO))
         {
-            Break("Time Out sending to ");
+            Break(kTimeOut);
             break;
         }
         int sent = socket->Send(text, left, MSG_NOSIGNAL);
@@ -313,7 +327,7 @@ bool CEmail::SendAll(CSocket* socket, const char* text)
             continue;
         if (sent <= 0)
         {
-            Break(sent < 0 && errno == EAGAIN ? "Time Out sending to " : "Connection closed by ");
+            Break(sent < 0 && errno == EAGAIN ? kTimeOut : kClosed);
             break;
         }
         text += sent;
@@ -332,7 +346,7 @@ bool CEmail::Receive(CSocket* socket, CString& reply)
     {
         if (!LimitWait(socket, SO_RCVTIMEO))
         {
-            Break("Time Out waiting for ");
+            Break(kTimeOut);
             return false;
         }
         int n = socket->Receive(buf + got, kReplySize - got, 0);
@@ -340,7 +354,7 @@ bool CEmail::Receive(CSocket* socket, CString& reply)
             continue;
         if (n <= 0)
         {
-            Break(n < 0 && errno == EAGAIN ? "Time Out waiting for " : "Connection closed by ");
+            Break(n < 0 && errno == EAGAIN ? kTimeOut : kClosed);
             return false;
         }
         got += n;
@@ -369,7 +383,8 @@ int CEmail::Send(CSocket* socket, const char* text, CString* reply, unsigned lon
 CEmail::Outcome CEmail::Step(CSocket* socket, const char* command, int expected)
 {
     CString reply;
-    int code = Send(socket, command ? OneLine(command).GetBuffer() : nullptr, &reply, command ? 1 : 0);
+    int code =
+        Send(socket, command ? OneLine(command).GetBuffer() : nullptr, &reply, command ? 1 : 0);
     if (m_bBroken)
         return kBroken;
     if (expected == 0 || code == expected)
@@ -394,11 +409,13 @@ void CEmail::SendHeaders(CSocket* socket, const char* subject)
     if (from.IsEmpty())
     {
         from.Format("\"%s at IP", m_strSender.GetBuffer());
-        from = from + socket->GetLocalIP() + "\"<" + m_strSender + "@" + g_AgentDoc.m_strHostName + ">";
+        from = from + socket->GetLocalIP() + "\"<" + m_strSender + "@" + g_AgentDoc.m_strHostName +
+               ">";
     }
     CString to;
     ToString(to);
-    const CString lines[] = {"From: " + from, "To: " + to, CString("Subject: ") + subject, "Date: " + LocalDate()};
+    const CString lines[] = {"From: " + from, "To: " + to, CString("Subject: ") + subject,
+                             "Date: " + LocalDate()};
     for (const CString& line : lines)
         Send(socket, OneLine(line), nullptr, 1);
     Send(socket, nullptr, nullptr, 1);
@@ -428,8 +445,8 @@ bool CEmail::Converse(CSocket* socket, const char* subject, const char* body)
     {
         SendHeaders(socket, subject);
         CString first;
-        first.Format("Message from %s at %s (%s), IP=<%s>\r\n", m_strSender.GetBuffer(), host.GetBuffer(),
-                     host.GetBuffer(), socket->GetLocalIP());
+        first.Format("Message from %s at %s (%s), IP=<%s>\r\n", m_strSender.GetBuffer(),
+                     host.GetBuffer(), host.GetBuffer(), socket->GetLocalIP());
         Send(socket, first, nullptr, 0);
         Send(socket, MakeTransparent(body), nullptr, 1);
         if (Step(socket, ".", 250) == kBroken)

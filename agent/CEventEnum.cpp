@@ -7,8 +7,8 @@ CEventEnum::CEventEnum(CAgentDoc* pDoc, const char* szFolderPath, unsigned long 
 
 CEventEnum::~CEventEnum() = default;
 
-CEventEnum* CEventEnum::Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos, unsigned long& magic,
-                             unsigned long flags)
+CEventEnum* CEventEnum::Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos,
+                             unsigned long& magic, unsigned long flags)
 {
     CEventEnum* pEnum = new CEventEnum(pDoc, szFolderPath, flags);
     if (!pEnum->m_Log.EnumEvent(pos, magic, flags))

@@ -14,8 +14,8 @@ class CEventEnum : public CObject
 public:
     // Starts or resumes an enumeration (`pos` 0 starts anew); null when the
     // folder has no log or the log was made anew since `magic` was taken.
-    static CEventEnum* Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos, unsigned long& magic,
-                            unsigned long flags);
+    static CEventEnum* Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos,
+                            unsigned long& magic, unsigned long flags);
     virtual ~CEventEnum();
     CEventEnum(const CEventEnum&) = delete;
     CEventEnum& operator=(const CEventEnum&) = delete;

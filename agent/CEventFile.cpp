@@ -17,6 +17,7 @@ const char kMaker[] = "Tavrine Technology,Inc.";
 const uint32_t kWord = 4;
 // Link word, id, time, severity, two text lengths, next word, final word.
 const uint32_t kSmallestRecord = 8 * kWord;
+const uint32_t kLongestAppend = kSmallestRecord + 2 * CEventFile::kMaxText;
 
 // The last creation time handed out. A log cleared and made anew within the
 // same second would otherwise carry the old magic word, and an enumeration
@@ -61,7 +62,10 @@ private:
 };
 } // namespace
 
-CEventFile::~CEventFile() { Close(); }
+CEventFile::~CEventFile()
+{
+    Close();
+}
 
 bool CEventFile::Open(const char* path, bool bWrite)
 {
@@ -125,7 +129,8 @@ uint32_t CEventFile::GetHead()
 bool CEventFile::ReadWord(uint32_t offset, uint32_t& value)
 {
     unsigned char bytes[kWord];
-    if (m_fd < 0 || offset > m_nLength - kWord || pread(m_fd, bytes, kWord, offset) != static_cast<ssize_t>(kWord))
+    if (m_fd < 0 || offset > m_nLength - kWord ||
+        pread(m_fd, bytes, kWord, offset) != static_cast<ssize_t>(kWord))
         return false;
     value = GetLE32(bytes);
     return true;
@@ -182,8 +187,7 @@ bool CEventFile::EndsAt(uint32_t pos, uint32_t length)
 }
 
 // A sound log ends with the position of a record whose next word points at
-// that very last word. Otherwise an append was cut short: the records are
-// followed from the first one for as long as each is whole and linked.
+// that very last word. Otherwise an append was cut short.
 uint32_t CEventFile::FindCompleteLength()
 {
     if (m_nFileLength < kHeaderSize + kSmallestRecord)
@@ -191,11 +195,43 @@ uint32_t CEventFile::FindCompleteLength()
     uint32_t head = 0;
     if (ReadWord(m_nFileLength - kWord, head) && EndsAt(head, m_nFileLength))
         return m_nFileLength;
+    uint32_t complete = FindCutAppend();
+    return complete ? complete : WalkFromFirst();
+}
+
+// Every append first cuts off what an earlier one left, so the bytes after
+// the complete part are at most one append long. The complete part ends at
+// the final word of a record whose next word stands just before it.
+uint32_t CEventFile::FindCutAppend()
+{
+    const uint32_t lowest = kHeaderSize + kSmallestRecord;
+    uint32_t low = m_nFileLength > lowest + kLongestAppend ? m_nFileLength - kLongestAppend : lowest;
+    uint32_t start = low - 2 * kWord;
+    CStreamBuf buf;
+    buf.AllocateBuf(static_cast<int>(m_nFileLength - start));
+    unsigned char* tail = reinterpret_cast<unsigned char*>(buf.GetBuf());
+    if (pread(m_fd, tail, m_nFileLength - start, start) != static_cast<ssize_t>(m_nFileLength - start))
+        return 0;
+    for (uint32_t end = m_nFileLength - 1; end >= low; --end)
+    {
+        uint32_t next = GetLE32(tail + end - 2 * kWord - start);
+        uint32_t last = GetLE32(tail + end - kWord - start);
+        if (next == end - kWord && last >= kHeaderSize && last < next && EndsAt(last, end))
+            return end;
+    }
+    return 0;
+}
+
+// The slow way, for a log damaged otherwise: the records are followed from
+// the first one for as long as each is whole and linked.
+uint32_t CEventFile::WalkFromFirst()
+{
     uint32_t complete = kHeaderSize;
     uint32_t pos = kHeaderSize;
     uint32_t previous = 0;
     tagEventRecord rec;
-    while (Read(pos, rec) && rec.link == previous && rec.next > pos && EndsAt(pos, rec.next + kWord))
+    while (Read(pos, rec) && rec.link == previous && rec.next > pos &&
+           EndsAt(pos, rec.next + kWord))
     {
         complete = rec.next + kWord;
         previous = pos;
@@ -232,7 +268,8 @@ bool CEventFile::Append(const tagEventRecord& rec)
     uint32_t pos = first ? header : m_nLength - kWord;
     uint32_t start = first ? header : m_nLength;
     CStreamBuf buf;
-    buf.AllocateBuf(static_cast<int>(kSmallestRecord + TextLength(rec.title) + TextLength(rec.detail)));
+    buf.AllocateBuf(
+        static_cast<int>(kSmallestRecord + TextLength(rec.title) + TextLength(rec.detail)));
     CRecordWriter out(buf);
     if (first)
         out.Word(0);

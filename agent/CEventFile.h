@@ -60,6 +60,9 @@ private:
     bool EndsAt(uint32_t pos, uint32_t length);
     // The length of the longest prefix made of whole appends.
     uint32_t FindCompleteLength();
+    // The complete length when only the last append was cut short, or 0.
+    uint32_t FindCutAppend();
+    uint32_t WalkFromFirst();
     bool WriteAll(const char* data, int n, uint32_t offset);
 
     int m_fd = -1;

@@ -1,9 +1,9 @@
 #include "CLog.h"
 
 #include "CAgentDoc.h"
-#include "CMessage.h"
 #include "CEventFile.h"
 #include "CFile.h"
+#include "CMessage.h"
 #include "CProfile.h"
 #include "CString.h"
 
@@ -34,12 +34,12 @@ const int kMaxIdDigits = 9;
 // The decimal number at `p`, cut to 32 bits; 0 when there is none.
 uint32_t LeadingNumber(const char* p) { return static_cast<uint32_t>(strtoll(p, nullptr, 10)); }
 
-// The text after the next "@" at or after `p`, or null.
-const char* AfterSeparator(const char* p)
+// The text after the next `separator` at or after `p`, or null.
+const char* AfterSeparator(const char* p, char separator = '@')
 {
     if (!p)
         return nullptr;
-    p = strchr(p, '@');
+    p = strchr(p, separator);
     return p ? p + 1 : nullptr;
 }
 
@@ -70,6 +70,22 @@ const char* SeverityText(uint32_t severity)
     default:
         return "Unknown";
     }
+}
+
+// Whether the log of the folder at `path` lies under the log directory: a
+// folder named "." or ".." would put it, or the file a clear deletes,
+// somewhere else.
+bool StaysInside(const char* path)
+{
+    if (!path)
+        return false;
+    for (const char* part = path; part; part = AfterSeparator(part, '/'))
+    {
+        size_t n = strcspn(part, "/");
+        if ((n == 1 && part[0] == '.') || (n == 2 && part[0] == '.' && part[1] == '.'))
+            return false;
+    }
+    return true;
 }
 
 // Whether `path` is absent or too short to hold a header, so that a fresh
@@ -221,7 +237,7 @@ void CLog::FlushLog()
 
 CLog::CLog(CAgentDoc* pDoc, const char* szFolderPath, const char* szEvent) : m_pDoc(pDoc), m_szEvent(szEvent)
 {
-    if (szFolderPath)
+    if (StaysInside(szFolderPath))
     {
         m_strDir = kEventLogRoot;
         if (*szFolderPath != '/')

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
-class CMessage;
 class CAgentDoc;
 class CEventFile;
+class CMessage;
 
 // One RAID event of a folder, parsed from an event text "%d@%d@%d@%s@%s"
 // (id, time, severity, title, detail), that is checked against the notice

@@ -19,7 +19,10 @@ const char* NextField(const char* p)
     return at && at > p ? at + 1 : nullptr;
 }
 
-bool InRange(unsigned long value, unsigned long low, unsigned long high) { return value >= low && value <= high; }
+bool InRange(unsigned long value, unsigned long low, unsigned long high)
+{
+    return value >= low && value <= high;
+}
 
 // The local time `when` with the clock set to hour:minute, seconds kept.
 struct tm AtTimeOfDay(time_t when, int hour, int minute)
@@ -61,9 +64,15 @@ bool CSchedule::GetDayOfMonth(unsigned short& day) const
     return true;
 }
 
-bool CSchedule::SetDayOfWeek(unsigned short day) { return SetDayOfMonth(day); }
+bool CSchedule::SetDayOfWeek(unsigned short day)
+{
+    return SetDayOfMonth(day);
+}
 
-bool CSchedule::GetDayOfWeek(unsigned short& day) const { return GetDayOfMonth(day); }
+bool CSchedule::GetDayOfWeek(unsigned short& day) const
+{
+    return GetDayOfMonth(day);
+}
 
 bool CSchedule::SetMinutePeriod(unsigned long period)
 {
@@ -91,7 +100,8 @@ bool CSchedule::GetScheduleType(unsigned long& type) const
 
 // Values out of range would be rolled by the calendar into some other day
 // or hour than the one asked for, so they are refused like an unknown type.
-bool CSchedule::SetSchedule(unsigned long type, unsigned long first, unsigned long second, unsigned long third)
+bool CSchedule::SetSchedule(unsigned long type, unsigned long first, unsigned long second,
+                            unsigned long third)
 {
     m_nType = static_cast<uint32_t>(type);
     bool valid = false;
@@ -104,8 +114,8 @@ bool CSchedule::SetSchedule(unsigned long type, unsigned long first, unsigned lo
         break;
     case kWeekly:
     case kMonthly:
-        valid = (type == kWeekly ? InRange(first, 0, 6) : InRange(first, 1, 31)) && InRange(second, 0, 23) &&
-                InRange(third, 0, 59);
+        valid = (type == kWeekly ? InRange(first, 0, 6) : InRange(first, 1, 31)) &&
+                InRange(second, 0, 23) && InRange(third, 0, 59);
         if (valid)
         {
             SetDayOfMonth(static_cast<unsigned short>(first));
@@ -193,9 +203,15 @@ bool CSchedule::EnableSchedule(bool bEnable)
     return SetupNextTime();
 }
 
-bool CSchedule::IsTimeOut() const { return IsTimeOut(time(nullptr)); }
+bool CSchedule::IsTimeOut() const
+{
+    return IsTimeOut(time(nullptr));
+}
 
-void CSchedule::OnClockTick() { OnClockTick(time(nullptr)); }
+void CSchedule::OnClockTick()
+{
+    OnClockTick(time(nullptr));
+}
 
 // After a run the next time is taken past the present, so that a weekly or
 // monthly schedule is due once on its day and not at every later check.
@@ -218,7 +234,10 @@ void CSchedule::OnClockTick(time_t now)
     m_nCount = 0;
 }
 
-bool CSchedule::SetupNextTime() { return SetupNextTime(time(nullptr)); }
+bool CSchedule::SetupNextTime()
+{
+    return SetupNextTime(time(nullptr));
+}
 
 bool CSchedule::SetupNextTime(time_t now)
 {
@@ -226,7 +245,8 @@ bool CSchedule::SetupNextTime(time_t now)
         return false;
     if (m_nType == kEveryMinutes || m_nType == kEveryHours)
     {
-        m_tNext = now + static_cast<time_t>(m_nPeriod) * (m_nType == kEveryMinutes ? kSecondsPerMinute : kSecondsPerHour);
+        m_tNext = now + static_cast<time_t>(m_nPeriod) *
+                            (m_nType == kEveryMinutes ? kSecondsPerMinute : kSecondsPerHour);
         return true;
     }
     if (m_nType != kDaily && m_nType != kWeekly && m_nType != kMonthly)

@@ -49,7 +49,8 @@ public:
     // to 31): day, hour, minute. Periodic: the period; 0 turns the schedule
     // off. Another type or a value out of range turns the schedule off and
     // gives false. The enabled flag is not set here.
-    bool SetSchedule(unsigned long type, unsigned long first, unsigned long second = 0, unsigned long third = 0);
+    bool SetSchedule(unsigned long type, unsigned long first, unsigned long second = 0,
+                     unsigned long third = 0);
     bool SetSchedule(const char* text);
     CString ToString();
 

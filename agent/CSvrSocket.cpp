@@ -74,6 +74,7 @@ void CSvrSocket::ReceiveMessage()
         return;
     }
     m_nHave += nGot;
+    m_tPartial = 0;
     HandleReceived();
 }
 

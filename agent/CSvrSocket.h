@@ -23,7 +23,8 @@ public:
         // Unsent output beyond this drops the connection: a peer that
         // does not read its replies must not make the agent grow.
         kMaxQueuedOutput = 1 << 20,
-        // A packet left incomplete this long is taken as malformed.
+        // A packet left incomplete this long, with nothing more arriving,
+        // is taken as malformed.
         kPartialSeconds = 4,
     };
 
@@ -79,7 +80,7 @@ private:
     // Bytes of a too-large request still to read away, and its size.
     int m_nDiscard = 0;
     int m_nDiscardTotal = 0;
-    // When the incomplete packet in m_RecvBuf began to wait, or 0.
+    // When the bytes of the incomplete packet in m_RecvBuf last grew, or 0.
     time_t m_tPartial = 0;
     bool m_bDisconnected = false;
 };

@@ -1,6 +1,7 @@
 #include "CHelpFile.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,17 +45,24 @@ bool CHelpFile::Load(const char* path)
         return false;
     char* text = nullptr;
     size_t length = 0;
-    size_t got = 0;
-    do
+    size_t got = kChunk;
+    // Lengths are counted in an int; a larger file is no help file, and
+    // one that cannot be held whole is not shown in part.
+    bool ok = true;
+    while (ok && got == kChunk)
     {
-        char* grown = static_cast<char*>(realloc(text, length + kChunk));
-        if (!grown)
-            break;
-        text = grown;
-        got = fread(text + length, 1, kChunk, f);
-        length += got;
-    } while (got == kChunk);
-    bool ok = !ferror(f) && text;
+        char* grown = length <= static_cast<size_t>(INT_MAX - kChunk)
+                          ? static_cast<char*>(realloc(text, length + kChunk))
+                          : nullptr;
+        ok = grown != nullptr;
+        if (ok)
+        {
+            text = grown;
+            got = fread(text + length, 1, kChunk, f);
+            length += got;
+        }
+    }
+    ok = ok && !ferror(f);
     fclose(f);
     if (ok)
         SetText(text, static_cast<int>(length));

@@ -7,6 +7,7 @@
 namespace
 {
 const char kMissing[] = "No help is available: the help file cannot be read.";
+const char kEmpty[] = "No help is available for this screen.";
 } // namespace
 
 CHelpViewer::CHelpViewer(const char* path, const char* prompt) : CDialog("Help", ""), m_Close("Close", nullptr)
@@ -17,6 +18,11 @@ CHelpViewer::CHelpViewer(const char* path, const char* prompt) : CDialog("Help",
     {
         m_pText = kMissing;
         m_nLength = sizeof(kMissing) - 1;
+    }
+    if (m_nLength == 0)
+    {
+        m_pText = kEmpty;
+        m_nLength = sizeof(kEmpty) - 1;
     }
 }
 

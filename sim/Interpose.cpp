@@ -4,6 +4,7 @@
 
 #include "SimDriver.h"
 #include "SimModel.h"
+#include "SimProcFiles.h"
 #include "SimStore.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,19 +28,28 @@ const char kProcDevices[] = "/proc/devices";
 const char kProcMounts[] = "/proc/mounts";
 const char kProcScsi[] = "/proc/scsi/scsi";
 const char kNode[] = "/dev/zeldev";
+const char kProcModules[] = "/proc/modules";
+const char kPrintk[] = "/proc/sys/kernel/printk";
 
 #define REAL(name)                                                                                                    \
     static decltype(&name) real_##name = nullptr;                                                                     \
     if (!real_##name)                                                                                                 \
         real_##name = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));
 
-// Descriptors that stand for the device node.
+// Descriptors that stand for the device node, and for the message levels
+// opened for writing.
 constexpr int kMaxDescriptors = 1024;
 std::atomic<bool> g_node[kMaxDescriptors];
+std::atomic<bool> g_printk[kMaxDescriptors];
 
 bool IsNode(int fd)
 {
     return fd >= 0 && fd < kMaxDescriptors && g_node[fd].load();
+}
+
+bool IsPrintk(int fd)
+{
+    return fd >= 0 && fd < kMaxDescriptors && g_printk[fd].load();
 }
 
 bool Is(const char* path, const char* name)
@@ -126,9 +137,83 @@ FILE* OpenScsi(const char* mode)
     return fopencookie(new ScsiCookie, "w", io);
 }
 
+bool IsKernelText(const char* path)
+{
+    return Is(path, kProcModules) || Is(path, kPrintk);
+}
+
+// The text a read of the module list or the message levels finds, or
+// false without simulator state.
+bool KernelText(const char* path, std::string* text)
+{
+    return WithState([&](SimState& s) {
+               *text = Is(path, kPrintk) ? PrintkText(s) : ModulesText(s);
+               return 0;
+           }) == 0;
+}
+
+ssize_t PrintkWrite(const void* buf, size_t size)
+{
+    int err = WithState([&](SimState& s) { return WritePrintk(s, static_cast<const char*>(buf), size); });
+    return err ? Fail(err) : static_cast<ssize_t>(size);
+}
+
+ssize_t PrintkCookieWrite(void*, const char* buf, size_t size)
+{
+    return PrintkWrite(buf, size);
+}
+
+FILE* OpenKernelFile(const char* path, const char* mode)
+{
+    std::string text;
+    if (mode[0] == 'r' && !strchr(mode, '+'))
+        return KernelText(path, &text) ? TextFile(text) : nullptr;
+    if (!Is(path, kPrintk))
+    {
+        errno = EACCES;
+        return nullptr;
+    }
+    cookie_io_functions_t io = {nullptr, PrintkCookieWrite, nullptr, nullptr};
+    return fopencookie(nullptr, "w", io);
+}
+
+// A descriptor reading the text, or writing the levels through write().
+int OpenKernelDescriptor(const char* path, int flags)
+{
+    REAL(open);
+    if ((flags & O_ACCMODE) != O_RDONLY)
+    {
+        if (!Is(path, kPrintk))
+            return Fail(EACCES);
+        // Writes through this descriptor are taken at once; those that
+        // reach it another way (after a dup2, from a child) land in the
+        // sink and are taken at the next access.
+        int fd = real_open(PrintkSinkPath().c_str(), O_WRONLY | O_APPEND | O_CREAT | (flags & O_CLOEXEC), 0600);
+        if (fd >= 0 && fd < kMaxDescriptors)
+            g_printk[fd] = true;
+        return fd;
+    }
+    std::string text;
+    if (!KernelText(path, &text))
+        return Fail(ENXIO);
+    int fd = memfd_create("zelsim", flags & O_CLOEXEC ? MFD_CLOEXEC : 0);
+    if (fd < 0)
+        return -1;
+    if (pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+    {
+        int err = errno;
+        REAL(close);
+        real_close(fd);
+        return Fail(err);
+    }
+    return fd;
+}
+
 // Files of the driver are served from the state, the rest by the C library.
 FILE* SimFopen(const char* path, const char* mode, FILE* (*real)(const char*, const char*))
 {
+    if (IsKernelText(path))
+        return OpenKernelFile(path, mode);
     if (Is(path, kProcDevices))
         return OpenProcDevices();
     if (Is(path, kProcMounts))
@@ -176,6 +261,8 @@ __attribute__((visibility("default"))) FILE* fopen64(const char* path, const cha
     }                                                                                                                 \
     if (Is(path, kNode))                                                                                              \
         return OpenNodeDescriptor(flags);                                                                             \
+    if (IsKernelText(path))                                                                                           \
+        return OpenKernelDescriptor(path, flags);                                                                     \
     REAL(realname);                                                                                                   \
     return real_##realname(__VA_ARGS__, flags, mode);
 
@@ -246,10 +333,21 @@ __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, 
     return real_ioctl(fd, request, arg);
 }
 
+__attribute__((visibility("default"))) ssize_t write(int fd, const void* buf, size_t size)
+{
+    if (IsPrintk(fd))
+        return PrintkWrite(buf, size);
+    REAL(write);
+    return real_write(fd, buf, size);
+}
+
 __attribute__((visibility("default"))) int close(int fd)
 {
     if (fd >= 0 && fd < kMaxDescriptors)
+    {
         g_node[fd] = false;
+        g_printk[fd] = false;
+    }
     REAL(close);
     return real_close(fd);
 }

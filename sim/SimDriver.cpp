@@ -585,17 +585,22 @@ int DriverIoctl(SimState& s, unsigned long code, void* buf)
     return h->run(s, code, buf);
 }
 
-void RecordScsiWrite(SimState& s, const char* data, size_t length)
+void RecordWrite(RecordedWrite* list, uint32_t* count, uint32_t max, const char* data, size_t length)
 {
-    if (s.numScsi == kMaxScsiWrites)
+    if (*count == max)
     {
-        memmove(&s.scsi[0], &s.scsi[1], sizeof(ScsiWrite) * (kMaxScsiWrites - 1));
-        s.numScsi--;
+        memmove(&list[0], &list[1], sizeof(RecordedWrite) * (max - 1));
+        (*count)--;
     }
-    ScsiWrite& w = s.scsi[s.numScsi++];
+    RecordedWrite& w = list[(*count)++];
     memset(&w, 0, sizeof(w));
     w.length = static_cast<uint32_t>(std::min<size_t>(length, sizeof(w.text)));
     memcpy(w.text, data, w.length);
+}
+
+void RecordScsiWrite(SimState& s, const char* data, size_t length)
+{
+    RecordWrite(s.scsi, &s.numScsi, kMaxScsiWrites, data, length);
 }
 
 bool SetFault(SimState& s, uint32_t code, FaultMode mode, uint32_t count)

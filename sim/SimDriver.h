@@ -26,6 +26,8 @@ int DriverIoctl(SimState& s, unsigned long code, void* buf);
 // The bytes a request's buffer holds (0 for an unknown code).
 size_t FrameSize(unsigned long code, const void* buf);
 
+// Keeps the last `max` writes of a control file, the oldest dropped first.
+void RecordWrite(RecordedWrite* list, uint32_t* count, uint32_t max, const char* data, size_t length);
 void RecordScsiWrite(SimState& s, const char* data, size_t length);
 
 // Arms a fault for the next count requests of code.

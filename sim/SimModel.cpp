@@ -1,4 +1,5 @@
 #include "SimModel.h"
+#include "SimProcFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -166,6 +167,9 @@ void SetupDriver(SimState& s, int adapters)
     s.noiseSeed = 12345;
     s.rate = kDefaultRate;
     strcpy(s.mounts, "/dev/root / ext4 rw,relatime 0 0\nproc /proc proc rw,nosuid,nodev,noexec 0 0\n");
+    s.moduleSize = kDefaultModuleSize;
+    for (int i = 0; i < kPrintkFields; i++)
+        s.printk[i] = kDefaultPrintk[i];
 }
 
 uint32_t DataDisks(uint32_t layout, uint32_t width)

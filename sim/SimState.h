@@ -15,7 +15,9 @@ constexpr uint32_t kMagic = 0x5A454C53; // "ZELS"
 constexpr uint32_t kStateVersion = 2;
 constexpr int kMaxQueuedEvents = 64;
 constexpr int kMaxScsiWrites = 16;
-constexpr int kScsiWriteLength = 64;
+constexpr int kWriteLength = 64;
+constexpr int kMaxPrintkWrites = 16;
+constexpr int kPrintkFields = 4;
 // Long enough for a mount table well past the first kilobyte.
 constexpr int kMountsLength = 8192;
 constexpr int kDevicesLength = 1024;
@@ -90,10 +92,12 @@ struct Activity
     uint8_t pad[3];
 };
 
-struct ScsiWrite
+// What one program wrote to a control file between open and close (or in
+// one write call), cut to kWriteLength bytes.
+struct RecordedWrite
 {
     uint32_t length;
-    char text[kScsiWriteLength];
+    char text[kWriteLength];
 };
 
 struct Settings
@@ -165,8 +169,15 @@ struct SimState
     // A listing that replaces the generated "/proc/devices" when set.
     uint32_t useDevicesText;
     char devicesText[kDevicesLength];
-    ScsiWrite scsi[kMaxScsiWrites];
+    RecordedWrite scsi[kMaxScsiWrites];
     uint32_t numScsi;
+
+    // The driver module's size as "/proc/modules" lists it, and the kernel
+    // message levels of "/proc/sys/kernel/printk" with what was written.
+    uint32_t moduleSize;
+    int32_t printk[kPrintkFields];
+    RecordedWrite printkWrites[kMaxPrintkWrites];
+    uint32_t numPrintkWrites;
 
     Counters counters;
     // The last create request as the library sent it.

@@ -1,5 +1,6 @@
 #include "SimStore.h"
 #include "SimModel.h"
+#include "SimProcFiles.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -73,6 +74,7 @@ bool UpdateState(const std::function<void(SimState&)>& change)
     if (!f.Ok() || !f.Read(*s))
         return false;
     AdvanceClock(*s, NowMs());
+    TakePrintkSink(*s);
     change(*s);
     return f.Write(*s);
 }
@@ -80,6 +82,8 @@ bool UpdateState(const std::function<void(SimState&)>& change)
 bool WriteState(const SimState& s)
 {
     LockedFile f(O_RDWR | O_CREAT);
+    // Writes still waiting belong to the state being replaced.
+    unlink(PrintkSinkPath().c_str());
     return f.Ok() && f.Write(s);
 }
 

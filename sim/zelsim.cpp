@@ -2,6 +2,7 @@
 
 #include "SimDriver.h"
 #include "SimModel.h"
+#include "SimProcFiles.h"
 #include "SimShow.h"
 #include "SimStore.h"
 
@@ -32,7 +33,9 @@ const char kUsage[] =
     "  step PERCENT                     advance every running activity\n"
     "  mount TEXT                       what /proc/mounts lists\n"
     "  devices TEXT|generated           what /proc/devices lists\n"
-    "  driver ok|none|old|low-major|major N|version MAJOR.MINOR|adapters N\n"
+    "  driver ok|none|old|low-major|major N|version MAJOR.MINOR|adapters N|module-size BYTES\n"
+    "  printk [LEVELS]                  the kernel message levels and what was written to them,\n"
+    "                                   or set the levels (\"7 4 1 7\") without recording a write\n"
     "  fault CODE fail|garbage N        the next N requests of CODE (hex) fail or answer noise\n"
     "  busy on|off\n"
     "  set SETTING VALUE                hot-spares, write-cache, hot-swap, buzzer, smart-check\n";
@@ -183,6 +186,8 @@ void Driver(const Args& a)
             s.major = 60;
         else if (w == "major" && a.size() > 2)
             s.major = Number(a[2]);
+        else if (w == "module-size" && a.size() > 2 && Number(a[2]) >= 0 && Number(a[2]) <= UINT32_MAX)
+            s.moduleSize = Number(a[2]);
         else if (w == "adapters" && a.size() > 2)
             s.numAdapters = Number(a[2]); // more than two: only two answer
         else if (w == "version" && a.size() > 2)
@@ -277,6 +282,15 @@ void Run(const Args& a)
         TextCommand(a);
     else if (c == "driver")
         Driver(a);
+    else if (c == "printk" && a.size() == 1)
+        Print(ShowPrintk);
+    else if (c == "printk")
+    {
+        std::string levels;
+        for (size_t i = 1; i < a.size(); i++)
+            levels += a[i] + " ";
+        Change([&](SimState& s) { return SetPrintk(s, levels.c_str()); });
+    }
     else if (c == "fault")
         FaultCommand(a);
     else if (c == "busy")

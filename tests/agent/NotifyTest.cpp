@@ -35,6 +35,13 @@ protected:
         ASSERT_EQ(g_AgentDoc.m_SvrList.GetCount(), 2);
     }
 
+    void TearDown() override
+    {
+        CaptureStdout();
+        g_AgentDoc.RemoveServer(nullptr);
+        GetCapturedStdout();
+    }
+
     static void ExpectNotice(halsen::Connection& c, int code, const std::string& body)
     {
         halsen::Packet p;

@@ -226,6 +226,29 @@ TEST_F(DemoScreen, ResizeRedrawsTheDialog)
     Answer("radio answer -1");
 }
 
+TEST_F(DemoScreen, ScreenTooSmallForTheMenuScrollsIt)
+{
+    tmux.Resize(40, 10);
+    EXPECT_TRUE(tmux.WaitFor("Yes/No", true));
+    EXPECT_SCREEN(tmux, "<Select>");
+    EXPECT_EQ(tmux.Screen().find("Notice"), std::string::npos);
+    tmux.Keys({"End"});
+    EXPECT_SCREEN(tmux, "Notice");
+    EXPECT_EQ(tmux.Screen().find("Menu "), std::string::npos);
+    tmux.Keys({"Enter"});
+    EXPECT_SCREEN(tmux, "Attention:");
+}
+
+TEST(DemoHelp, MissingHelpFileIsSaidSo)
+{
+    TmuxSession tmux(Quote(DIALOGDEMO) + " /tmp/no-such.hlp");
+    ASSERT_TRUE(tmux.WaitFor("a progress gauge"));
+    tmux.Keys({"F1"});
+    EXPECT_SCREEN(tmux, "No help is available: the help file cannot be read.");
+    tmux.Keys({"Enter"});
+    EXPECT_SCREEN(tmux, "a progress gauge");
+}
+
 TEST(DemoColours, ColourTerminalsGetColoursOthersPlainAttributes)
 {
     TmuxSession colour(DemoCommand());

@@ -9,11 +9,11 @@
 
 #include <arpa/inet.h>
 #include <atomic>
-#include <iostream>
-#include <memory>
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <iostream>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
@@ -29,11 +29,13 @@ namespace
 {
 // A misbehaving server: sends `replies[0]` on accepting, then one reply per
 // line received; when the replies run out it closes the connection or,
-// with `close` false, keeps it open and says nothing more.
+// with `close` false, keeps it open and says nothing more. Each reply but
+// the greeting comes `delayMs` after its line.
 class ScriptedPeer
 {
 public:
-    ScriptedPeer(std::vector<std::string> replies, bool close) : m_Replies(std::move(replies)), m_bClose(close)
+    ScriptedPeer(std::vector<std::string> replies, bool close, int delayMs = 0)
+        : m_Replies(std::move(replies)), m_bClose(close), m_nDelayMs(delayMs)
     {
         m_nListen = socket(AF_INET, SOCK_STREAM, 0);
         int on = 1;
@@ -80,6 +82,8 @@ private:
         {
             if (i > 0 && !ReadLine(fd))
                 break;
+            if (i > 0)
+                usleep(m_nDelayMs * 1000);
             send(fd, m_Replies[i].data(), m_Replies[i].size(), MSG_NOSIGNAL);
         }
         if (!m_bClose)
@@ -104,6 +108,7 @@ private:
 
     std::vector<std::string> m_Replies;
     bool m_bClose;
+    int m_nDelayMs;
     int m_nListen = -1;
     std::atomic<bool> m_bStop{false};
     std::string m_strReceived;
@@ -153,7 +158,8 @@ TEST_F(EmailTest, DeliversHeadersAndBodyToTheReceiver)
     EXPECT_EQ(lines[1], "MAIL FROM admin@example.com");
     EXPECT_EQ(lines[2], "RCPT TO ann@example.com");
     EXPECT_EQ(lines[3], "DATA");
-    std::vector<std::string> content = Split(messages[0].substr(messages[0].find("DATA\n") + 5), "\r\n");
+    std::vector<std::string> content =
+        Split(messages[0].substr(messages[0].find("DATA\n") + 5), "\r\n");
     ASSERT_EQ(content.size(), 7u) << messages[0];
     EXPECT_EQ(content[0], "From: \"Raid Admin\" <admin@example.com>");
     EXPECT_EQ(content[1], "To: \"Ann\" <ann@example.com>");
@@ -161,7 +167,8 @@ TEST_F(EmailTest, DeliversHeadersAndBodyToTheReceiver)
     EXPECT_EQ(content[3].substr(0, 6), "Date: ");
     EXPECT_EQ(content[3].size(), 6u + 24u) << content[3];
     EXPECT_EQ(content[4], "");
-    EXPECT_EQ(content[5], "Message from Morliven at " + m_strHost + " (" + m_strHost + "), IP=<" + m_strIP + ">");
+    EXPECT_EQ(content[5], "Message from Morliven at " + m_strHost + " (" + m_strHost + "), IP=<" +
+                              m_strIP + ">");
     EXPECT_EQ(content[6], "12/10/26 08:00:00 Disk 3 failed");
 }
 
@@ -173,9 +180,11 @@ TEST_F(EmailTest, WithoutEmailIdTheSenderNameSigns)
     ASSERT_TRUE(Send("Information-Test", "body"));
     std::vector<std::string> messages = peer.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("MAIL FROM Morliven@" + m_strHost + "\n"), std::string::npos) << messages[0];
-    EXPECT_NE(messages[0].find("From: \"Morliven at IP" + m_strIP + "\"<Morliven@" + m_strHost + ">\r\n"),
-              std::string::npos)
+    EXPECT_NE(messages[0].find("MAIL FROM Morliven@" + m_strHost + "\n"), std::string::npos)
+        << messages[0];
+    EXPECT_NE(
+        messages[0].find("From: \"Morliven at IP" + m_strIP + "\"<Morliven@" + m_strHost + ">\r\n"),
+        std::string::npos)
         << messages[0];
 }
 
@@ -228,25 +237,29 @@ TEST_F(EmailTest, RefusedReceiverStillLetsTheOthersHaveTheMail)
     EXPECT_NE(m_strOutput.find("Occur error, when send eMail.\n"), std::string::npos);
     std::vector<std::string> messages = peer.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("RCPT TO ann@example.com\nRCPT TO cid@example.com\nDATA\n"), std::string::npos)
+    EXPECT_NE(messages[0].find("RCPT TO ann@example.com\nRCPT TO cid@example.com\nDATA\n"),
+              std::string::npos)
         << messages[0];
-    EXPECT_NE(messages[0].find("To: \"Ann\" <ann@example.com>,\"Bob\" <bob@example.com>,\"Cid\" <cid@example.com>"),
-              std::string::npos);
+    EXPECT_NE(
+        messages[0].find(
+            "To: \"Ann\" <ann@example.com>,\"Bob\" <bob@example.com>,\"Cid\" <cid@example.com>"),
+        std::string::npos);
 }
 
 // With no receiver accepted the server refuses DATA; the body must then not
 // reach it, where its lines would be read as commands.
 TEST_F(EmailTest, RefusedDataSendsNoBody)
 {
-    ScriptedPeer peer({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "550 no\r\n", "554 no receivers\r\n",
-                       "221 bye\r\n"},
+    ScriptedPeer peer({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "550 no\r\n",
+                       "554 no receivers\r\n", "221 bye\r\n"},
                       true);
     ASSERT_TRUE(m_Mail.AddReceiver("<bob@example.com>"));
     EXPECT_FALSE(Send("Subject", "RSET\r\nMAIL FROM:<x@y.z>"));
     EXPECT_STREQ(m_strError, "550 no");
     std::string received = peer.Received();
-    EXPECT_EQ(received, "HELO " + m_strHost + "\r\nMAIL FROM:<admin@example.com>\r\nRCPT TO:<bob@example.com>\r\n"
-                        "DATA\r\nQUIT\r\n");
+    EXPECT_EQ(received, "HELO " + m_strHost +
+                            "\r\nMAIL FROM:<admin@example.com>\r\nRCPT TO:<bob@example.com>\r\n"
+                            "DATA\r\nQUIT\r\n");
 }
 
 struct FailureCase
@@ -263,7 +276,10 @@ const FailureCase kFailureCases[] = {
     {"accepts and never answers", {}, false, true, "Time Out waiting for 127.0.0.1"},
     {"greets and then falls silent", {"220 hi\r\n"}, false, true, "Time Out waiting for 127.0.0.1"},
     {"closes after the greeting", {"220 hi\r\n"}, true, true, "Connection closed by 127.0.0.1"},
-    {"closes mid-dialogue", {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n"}, true, true,
+    {"closes mid-dialogue",
+     {"220 hi\r\n", "250 hello\r\n", "250 ok\r\n"},
+     true,
+     true,
      "Connection closed by 127.0.0.1"},
 };
 
@@ -276,14 +292,36 @@ TEST_F(EmailTest, BrokenDialoguesFailWithinTheTimeLimit)
     for (const FailureCase& c : kFailureCases)
     {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<ScriptedPeer> peer(c.listen ? new ScriptedPeer(c.replies, c.close) : nullptr);
+        std::unique_ptr<ScriptedPeer> peer(c.listen ? new ScriptedPeer(c.replies, c.close)
+                                                    : nullptr);
         auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(Send("Subject", "body"));
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_STREQ(m_strError, c.error);
         EXPECT_LT(seconds, CEmail::kStepSeconds + 2.0);
         std::cout << c.name << ": " << seconds << " s\n";
     }
+}
+
+// A server that answers every step just within its limit still cannot hold
+// the agent longer than the dialogue's limit.
+TEST_F(EmailTest, SlowServerIsGivenUpAtTheDialogueLimit)
+{
+    const int delayMs = (CEmail::kStepSeconds - 1) * 1000;
+    ScriptedPeer peer({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n",
+                       "250 ok\r\n", "354 go on\r\n", "250 sent\r\n", "221 bye\r\n"},
+                      false, delayMs);
+    for (const char* r : {"<a@x.y>", "<b@x.y>", "<c@x.y>", "<d@x.y>"})
+        ASSERT_TRUE(m_Mail.AddReceiver(r));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Send("Subject", "body"));
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_STREQ(m_strError, "Time Out waiting for 127.0.0.1");
+    EXPECT_GE(seconds, CEmail::kDialogueSeconds - 1.0);
+    EXPECT_LT(seconds, CEmail::kDialogueSeconds + 2.0);
+    std::cout << "slow server: " << seconds << " s\n";
 }
 
 TEST_F(EmailTest, HostNamesAreNotConnected)
@@ -348,13 +386,18 @@ TEST(EmailSettingsTest, NormalizeProfileRewritesSoundEntriesOnly)
 TEST(EmailSettingsTest, AddressInsideAnEntry)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"\"Ann\" <ann@example.com>", "ann@example.com"}, {"<a>", "a"}, {"<>", ""}, {"ann@example.com", ""},
-        {"<ann@example.com", ""}, {"x> <y>", "y"},
+        {"\"Ann\" <ann@example.com>", "ann@example.com"},
+        {"<a>", "a"},
+        {"<>", ""},
+        {"ann@example.com", ""},
+        {"<ann@example.com", ""},
+        {"x> <y>", "y"},
     };
     for (const auto& c : cases)
     {
         CString text(c.first);
-        EXPECT_EQ(EmailFromUserProfile(text), *c.second != '\0' || std::string(c.first) == "<>") << c.first;
+        EXPECT_EQ(EmailFromUserProfile(text), *c.second != '\0' || std::string(c.first) == "<>")
+            << c.first;
         EXPECT_STREQ(text, c.second) << c.first;
     }
 }
@@ -383,7 +426,10 @@ TEST(EmailSettingsTest, ReceiversAreKeptOnceInOrder)
     EXPECT_STREQ(server, "");
 }
 
-std::string Stored(const char* key) { return ProfileValue("E-Mail log", key); }
+std::string Stored(const char* key)
+{
+    return ProfileValue("E-Mail log", key);
+}
 
 // The settings are read when the first object is made and written when the
 // last one goes; objects in between share them.

@@ -83,7 +83,8 @@ TEST_F(EventFlowTest, ListedEventsAreMailedWithTheProductName)
     EXPECT_NE(messages[0].find("Subject: Error-Disk Fail\r\n"), std::string::npos) << messages[0];
     EXPECT_NE(messages[0].find("\r\n\r\nMessage from Morliven at "), std::string::npos);
     EXPECT_NE(messages[0].find(" Disk 3 of channel 1 failed\r\n"), std::string::npos);
-    EXPECT_NE(messages[1].find("Subject: Information-Disk In\r\n"), std::string::npos) << messages[1];
+    EXPECT_NE(messages[1].find("Subject: Information-Disk In\r\n"), std::string::npos)
+        << messages[1];
     EXPECT_NE(messages[1].find("\r\n\r\nMessage from Kindravel at "), std::string::npos);
     EXPECT_EQ(Stored(), (std::vector<std::string>{kDiskFail, kDiskIn}));
 }
@@ -117,7 +118,8 @@ TEST_F(EventFlowTest, FullDiskStillMailsAndReports)
     disk.Fill();
     const std::string big = "512@1@1@Disk Fail@" + std::string(8000, 'x');
     EXPECT_TRUE(NewEvent(big.c_str(), "yes", "/Full"));
-    EXPECT_NE(m_strOutput.find("Can not store the event in /var/log/tavrine/Full/Full.log"), std::string::npos)
+    EXPECT_NE(m_strOutput.find("Can not store the event in /var/log/tavrine/Full/Full.log"),
+              std::string::npos)
         << m_strOutput;
     EXPECT_EQ(peer.Messages().size(), 1u);
     EXPECT_EQ(Stored("/Full"), std::vector<std::string>{kDiskIn});

@@ -19,7 +19,8 @@ struct ParseCase
 };
 
 const ParseCase kParseCases[] = {
-    {"512@1000@1@Disk Fail@Disk 3 of channel 1 failed", 512, 1000, 1, "Disk Fail", "Disk 3 of channel 1 failed"},
+    {"512@1000@1@Disk Fail@Disk 3 of channel 1 failed", 512, 1000, 1, "Disk Fail",
+     "Disk 3 of channel 1 failed"},
     {"513@5@2@Title@a@b@@c", 513, 5, 2, "Title", "a@b@@c"},
     {"514@5@3@Title@", 514, 5, 3, "Title", ""},
     {"515@5@3@Title", 515, 5, 3, "Title", ""},
@@ -56,7 +57,8 @@ TEST(EventLineTest, WithoutTextNothingIsParsedAndNothingStored)
 
 TEST(EventLineTest, ConsoleTextRebuildsTheLine)
 {
-    for (const char* text : {"512@1000@1@Disk Fail@Disk 3 failed", "513@5@2@T@a@b@@c", "0@0@0@@", "-1@-2@7@T@D"})
+    for (const char* text :
+         {"512@1000@1@Disk Fail@Disk 3 failed", "513@5@2@T@a@b@@c", "0@0@0@@", "-1@-2@7@T@D"})
     {
         CLog log(nullptr, nullptr, text);
         CString out;
@@ -104,7 +106,8 @@ struct PlaceCase
 
 const PlaceCase kPlaceCases[] = {
     {"/", "/var/log/tavrine/", ".log", "/var/log/tavrine/.log"},
-    {"/Adapter0", "/var/log/tavrine/Adapter0", "Adapter0.log", "/var/log/tavrine/Adapter0/Adapter0.log"},
+    {"/Adapter0", "/var/log/tavrine/Adapter0", "Adapter0.log",
+     "/var/log/tavrine/Adapter0/Adapter0.log"},
     {"/MV7000/Adapter0/Array1", "/var/log/tavrine/MV7000/Adapter0/Array1", "Array1.log",
      "/var/log/tavrine/MV7000/Adapter0/Array1/Array1.log"},
 };
@@ -118,8 +121,15 @@ TEST(EventLineTest, EachFolderHasItsOwnLogFile)
         EXPECT_STREQ(log.m_strFileName, c.name);
         EXPECT_STREQ(log.GetPath(), c.path);
     }
-    CLog none(nullptr, nullptr, "512@1@1@T@D");
-    EXPECT_TRUE(none.m_strDir.IsEmpty());
-    EXPECT_FALSE(none.Store());
+    for (const char* outside : {static_cast<const char*>(nullptr), "/..", "/Adapter0/../../../etc", "/./x", "..",
+                                "/a/.."})
+    {
+        CLog none(nullptr, outside, "512@1@1@T@D");
+        EXPECT_TRUE(none.m_strDir.IsEmpty()) << (outside ? outside : "null");
+        EXPECT_FALSE(none.Store());
+        EXPECT_FALSE(none.ClearEvent());
+    }
+    CLog dotted(nullptr, "/a..b/...", nullptr);
+    EXPECT_STREQ(dotted.GetPath(), "/var/log/tavrine/a..b/.../....log");
 }
 } // namespace

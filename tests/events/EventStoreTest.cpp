@@ -38,8 +38,9 @@ uint32_t WordAt(const std::string& bytes, size_t offset)
 
 std::string EventText(int n, const std::string& detail = "")
 {
-    return std::to_string(512 + n % 18) + "@" + std::to_string(1000 + n) + "@" + std::to_string(1 + n % 3) +
-           "@Event " + std::to_string(n) + "@" + (detail.empty() ? "detail " + std::to_string(n) : detail);
+    return std::to_string(512 + n % 18) + "@" + std::to_string(1000 + n) + "@" +
+           std::to_string(1 + n % 3) + "@Event " + std::to_string(n) + "@" +
+           (detail.empty() ? "detail " + std::to_string(n) : detail);
 }
 
 bool StoreEvent(const std::string& text, const char* folder = kFolder)
@@ -287,6 +288,19 @@ TEST_F(EventStoreTest, InterruptedFirstStoreLeavesAnEmptyLog)
     EXPECT_EQ(List(CLog::kForward, 0).events, Texts({3}));
 }
 
+// Bytes after the records longer than any append are not left by a cut
+// store; the records before them are still found and kept.
+TEST_F(EventStoreTest, LongGarbageAfterTheRecordsIsSkipped)
+{
+    StoreMany(2);
+    const std::string before = ReadBytes(kLogPath);
+    WriteBytes(kLogPath, before + std::string(20000, '\x24'));
+    EXPECT_EQ(List(0, 0).events, Texts({2, 1}));
+    ASSERT_TRUE(StoreEvent(EventText(3)));
+    EXPECT_EQ(List(CLog::kForward, 0).events, Texts({1, 2, 3}));
+    EXPECT_EQ(ReadBytes(kLogPath).substr(0, before.size()), before);
+}
+
 // A writer killed at random moments while it stores large records.
 TEST_F(EventStoreTest, KilledWriterLeavesEveryRecordWhole)
 {
@@ -325,7 +339,8 @@ TEST_F(EventStoreTest, FullDiskFailsTheStoreCleanly)
     const std::string before = ReadBytes("/var/log/tavrine/Full/Full.log");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(StoreEvent(EventText(2, std::string(8000, 'x')), "/Full"));
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("Can not store the event in /var/log/tavrine/Full/Full.log"),
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "Can not store the event in /var/log/tavrine/Full/Full.log"),
               std::string::npos);
     EXPECT_EQ(ReadBytes("/var/log/tavrine/Full/Full.log"), before);
     EXPECT_EQ(List(0, 0, 0, 0, "/Full").events, Texts({1}));

@@ -18,7 +18,8 @@
 inline void RequireSandbox()
 {
     struct stat st;
-    ASSERT_EQ(stat("/run/tavrine-sandbox", &st), 0) << "events_tests must run inside tools/sandbox (ctest does that)";
+    ASSERT_EQ(stat("/run/tavrine-sandbox", &st), 0)
+        << "events_tests must run inside tools/sandbox (ctest does that)";
 }
 
 inline std::string ProfileValue(const char* section, const char* key)

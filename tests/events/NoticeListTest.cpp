@@ -79,7 +79,10 @@ TEST(NoticeListTest, NumInListLooksAtTheFirstEntriesOnly)
     EXPECT_FALSE(CLog::NumInList(512, ids, 0));
 }
 
-std::string StoredList(const char* key) { return ProfileValue("LogEvent", key); }
+std::string StoredList(const char* key)
+{
+    return ProfileValue("LogEvent", key);
+}
 
 TEST(NoticeListTest, DocumentStoresOnlyValidLists)
 {

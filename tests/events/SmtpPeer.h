@@ -17,7 +17,8 @@ inline std::vector<std::string> Split(const std::string& text, const std::string
 {
     std::vector<std::string> parts;
     size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
+    for (size_t end; (end = text.find(separator, start)) != std::string::npos;
+         start = end + separator.size())
         parts.push_back(text.substr(start, end - start));
     if (start < text.size())
         parts.push_back(text.substr(start));
@@ -38,7 +39,8 @@ public:
         {
             dup2(out[1], 1);
             close(out[0]);
-            std::vector<std::string> args = {"/usr/bin/python3", TAVRINE_SOURCE_DIR "/tests/events/smtp_peer.py",
+            std::vector<std::string> args = {"/usr/bin/python3",
+                                             TAVRINE_SOURCE_DIR "/tests/events/smtp_peer.py",
                                              "--out", kMailFile};
             for (const std::string& r : refused)
             {
@@ -79,4 +81,3 @@ private:
     pid_t m_pid = -1;
     int m_nOutput = -1;
 };
-
