@@ -7,7 +7,6 @@
 #include "CLog.h"
 #include "CProfile.h"
 #include "CSignalPipe.h"
-#include "CStandInRoot.h"
 #include "CSvrSocket.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
@@ -91,8 +90,6 @@ const int kRecvBufSize = 1024;
 // select can watch is still accepted and refused cleanly instead of being
 // left waiting in the backlog.
 const rlim_t kSpareDescriptors = 64;
-
-CStandInRoot g_StandInRoot;
 
 // Lets the process open descriptors beyond FD_SETSIZE, within the hard
 // limit.
@@ -829,7 +826,21 @@ void CAgentDoc::CopyServers(TPtrList<CSvrSocket>& out, const CFdSet* pReady)
     }
 }
 
-CStandInRoot* CAgentDoc::GetRootFolder() { return &g_StandInRoot; }
+void CAgentDoc::OnFolderRemoved(const CVirtualFolder* folder)
+{
+    LeaveFolder(m_SvrList, folder);
+    LeaveFolder(m_RemovedList, folder);
+}
+
+void CAgentDoc::LeaveFolder(TPtrList<CSvrSocket>& list, const CVirtualFolder* folder)
+{
+    for (int i = 1; i <= list.GetCount(); ++i)
+    {
+        CSvrSocket* pSvr = list.GetAt(i);
+        if (pSvr->m_pCurFolder && pSvr->m_pCurFolder->IsWithin(folder))
+            pSvr->SetCurrentFolder(m_pRoot);
+    }
+}
 
 void Exit(int status)
 {

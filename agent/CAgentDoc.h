@@ -15,8 +15,6 @@ class IRiver;
 
 extern const char szVersion[];
 
-class CStandInRoot;
-
 // Fixed ports of the management links.
 enum
 {
@@ -71,7 +69,10 @@ public:
     // server when it is null.
     void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
     // The folder a new connection starts in.
-    CStandInRoot* GetRootFolder();
+    CVirtualFolder* GetRootFolder() { return m_pRoot; }
+    // Moves every connection that is in folder, or below it, to the root,
+    // before folder goes.
+    void OnFolderRemoved(const CVirtualFolder* folder);
 
     // The notice lists of the events that are mailed and of those pushed to
     // the management servers; a list that fails the syntax check is refused
@@ -151,6 +152,7 @@ private:
     bool m_bNetworkOpened = false;
     void SetAddressProperty();
     void DeleteTree();
+    void LeaveFolder(TPtrList<CSvrSocket>& list, const CVirtualFolder* folder);
 };
 
 [[noreturn]] void Exit(int status);

@@ -2,7 +2,7 @@
 
 #include "CAgentDoc.h"
 #include "CLog.h"
-#include "CStandInRoot.h"
+#include "CVirtualFolder.h"
 #include "PacketForm.h"
 
 #include <cerrno>

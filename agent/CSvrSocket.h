@@ -8,7 +8,7 @@
 #include <ctime>
 
 class CAgentDoc;
-class CStandInRoot;
+class CVirtualFolder;
 
 // One accepted management connection. TCP delivers a byte stream, so the
 // receive buffer gathers packets across reads and every complete one is
@@ -40,7 +40,7 @@ public:
     // Sends the close notice (unless the transport failed) and closes.
     // Runs once; later calls do nothing.
     void Disconnect();
-    void SetCurrentFolder(CStandInRoot* pFolder) { m_pCurFolder = pFolder; }
+    void SetCurrentFolder(CVirtualFolder* pFolder) { m_pCurFolder = pFolder; }
     // Ends a connection whose packet has stayed incomplete too long.
     void OnClockTick();
     // Sends what waits in the send queue, as far as the socket takes it.
@@ -54,7 +54,7 @@ public:
     int m_nIdleCount = 0;
     bool m_bBroken = false;
     CMessage m_Msg;
-    CStandInRoot* m_pCurFolder = nullptr;
+    CVirtualFolder* m_pCurFolder = nullptr;
 
 private:
     void HandleReceived();

@@ -1,8 +1,22 @@
 #include "CVirtualFolder.h"
 
 #include "CAgentDoc.h"
+#include "CSvrSocket.h"
 
+#include <climits>
 #include <cstdlib>
+
+namespace
+{
+// Logon stand-in, until accounts exist: every connection counts as logged
+// on with all rights, but none has proved that it is on this machine, so
+// local-only methods stay out of reach. The access command is refused,
+// since no credential can be checked yet.
+bool IsValidUserHandle(const CSvrSocket*) { return true; }
+const unsigned kStandInRights = 0xFFFFFFFFu;
+const unsigned long* UserLocation(const CSvrSocket*) { return nullptr; }
+const int kAccessReply = 801;
+} // namespace
 
 CVirtualFolder::CVirtualFolder() : m_Pea(this) {}
 
@@ -40,6 +54,13 @@ int CVirtualFolder::InvokeDispatch(CMessage*, const char* method, const char* ar
     if (!m_pRiver)
         return 801;
     return InvokeResult(m_pRiver->invoke(method, args));
+}
+
+int CVirtualFolder::OnSetProperty(const char* name, const char* value, unsigned)
+{
+    if (!m_pRiver)
+        return 0;
+    return m_pRiver->set(name, value, 0) == S_OK ? 800 : 801;
 }
 
 int CVirtualFolder::InvokeResult(STATUS status)
@@ -109,7 +130,9 @@ int CVirtualFolder::GetPropertyInt(const char* name, int fallback)
     CString text = GetPropertyString(name, "");
     char* end = nullptr;
     long value = strtol(text, &end, 10);
-    return end == text.GetBuffer() ? fallback : static_cast<int>(value);
+    if (end == text.GetBuffer() || value < INT_MIN || value > INT_MAX)
+        return fallback;
+    return static_cast<int>(value);
 }
 
 bool CVirtualFolder::SetPropertyString(const char* name, const char* value)
@@ -243,6 +266,8 @@ void CVirtualFolder::RemovePea(CPea* pea)
 {
     m_Pea.DelPea(pea);
     CVirtualFolder* folder = FromPea(pea);
+    if (folder && m_pDoc)
+        m_pDoc->OnFolderRemoved(folder);
     if (folder)
         delete folder;
     else
@@ -326,4 +351,248 @@ void CVirtualFolder::DisconnectSink()
         connection->Release();
     }
     m_nCookie = 0;
+}
+
+bool CVirtualFolder::IsWithin(const CVirtualFolder* folder) const
+{
+    for (const CPea* pea = &m_Pea; pea; pea = pea->GetParent())
+    {
+        if (pea == &folder->m_Pea)
+            return true;
+    }
+    return false;
+}
+
+unsigned CVirtualFolder::GetUserRight()
+{
+    return m_pCurSvr && IsValidUserHandle(m_pCurSvr) ? kStandInRights : 0;
+}
+
+int CVirtualFolder::OnGetProperty(const char*, CString&) { return 0; }
+
+void CVirtualFolder::OnProcessCommand(CSvrSocket* svr)
+{
+    SetCurrentSvr(svr);
+    CMessage* message = &svr->m_Msg;
+    switch (message->m_nCommand)
+    {
+    case -1:
+        return;
+    case kCmdClose:
+        cmd_close(message);
+        return;
+    case kCmdPing:
+        cmd_ping(message);
+        return;
+    default:
+        VerifyAndProcess(message);
+    }
+}
+
+void CVirtualFolder::VerifyAndProcess(CMessage* message)
+{
+    const bool toRoot = message->m_nCommand == kCmdCd && message->m_strBody == "\\";
+    if (!IsValidUserHandle(m_pCurSvr) && message->m_nCommand != kCmdAccess && !toRoot)
+    {
+        m_pCurSvr->NotifyServer(kNoticeNoUser, "");
+        return;
+    }
+    Dispatch(message);
+}
+
+void CVirtualFolder::Dispatch(CMessage* message)
+{
+    switch (message->m_nCommand)
+    {
+    case kCmdAccess:
+        cmd_access(message);
+        break;
+    case kCmdDir:
+        cmd_dir(message);
+        break;
+    case kCmdCd:
+        cmd_cd(message);
+        break;
+    case kCmdGet:
+        cmd_get(message);
+        break;
+    case kCmdSet:
+        cmd_set(message);
+        break;
+    case kCmdInvoke:
+        cmd_invoke(message);
+        break;
+    case kCmdRefresh:
+        cmd_refresh(message);
+        break;
+    default:
+        break;
+    }
+}
+
+void CVirtualFolder::cmd_access(CMessage* message) { m_pCurSvr->ReportFinish(message, kAccessReply); }
+
+void CVirtualFolder::cmd_close(CMessage*)
+{
+    if (m_pDoc)
+        m_pDoc->RemoveServer(m_pCurSvr);
+    else
+        m_pCurSvr->Disconnect();
+}
+
+void CVirtualFolder::cmd_ping(CMessage* message)
+{
+    if (message->m_nType == CMessage::kFinish)
+        return;
+    message->m_nType = CMessage::kFinish;
+    m_pCurSvr->SendMessage(message);
+}
+
+void CVirtualFolder::SendLine(CMessage* message, const CString& line)
+{
+    message->m_nType = CMessage::kData;
+    message->m_strBody = line;
+    m_pCurSvr->SendMessage(message);
+}
+
+unsigned CVirtualFolder::MethodRights(const CPea* method)
+{
+    const unsigned mask = static_cast<unsigned>(strtoul(method->GetContent(), nullptr, 10));
+    const bool local = m_pDoc && m_pDoc->CheckLocation(UserLocation(m_pCurSvr));
+    return EffectiveRights(GetUserRight(), mask, local);
+}
+
+void CVirtualFolder::MethodLine(const CPea* method, unsigned rights, CString& line) const
+{
+    line.Format("%s@%s@%u", method->GetName().GetBuffer(), method->GetAttribute().GetBuffer(), rights);
+}
+
+void CVirtualFolder::cmd_dir(CMessage* message)
+{
+    for (int i = 1; i <= m_Pea.GetPeaCount(); ++i)
+    {
+        const CPea* pea = m_Pea.GetPeaAt(i);
+        CString line;
+        if (!pea->IsMethod())
+            pea->ToString(line);
+        else if (unsigned rights = MethodRights(pea))
+            MethodLine(pea, rights, line);
+        else
+            continue;
+        SendLine(message, line);
+    }
+    m_pCurSvr->ReportFinish(message, kFunctional);
+}
+
+CVirtualFolder* CVirtualFolder::CdTarget(const CString& target)
+{
+    if (target == "\\")
+        return FromPea(m_Pea.GetRoot());
+    if (target == "..")
+        return FromPea(m_Pea.GetParent());
+    CPea* pea = m_Pea.FindPea(target);
+    return pea && pea->IsObject() ? FromPea(pea) : nullptr;
+}
+
+void CVirtualFolder::cmd_cd(CMessage* message)
+{
+    CVirtualFolder* folder = CdTarget(message->m_strBody);
+    if (!folder)
+    {
+        m_pCurSvr->ReportFinish(message, kNotFound);
+        return;
+    }
+    m_pCurSvr->SetCurrentFolder(folder);
+    m_pCurSvr->ReportFinish(message, kFunctional);
+}
+
+// The line of one entry for get and the code its closing reply carries.
+int CVirtualFolder::GetEntry(CPea* pea, CString& line)
+{
+    if (pea->IsMethod())
+    {
+        MethodLine(pea, MethodRights(pea), line);
+        return kFunctional;
+    }
+    if (pea == &m_Pea)
+    {
+        CString own;
+        pea->ToString(own);
+        line = CString(".@") + own;
+        return kFunctional;
+    }
+    CString value;
+    const int code = OnGetProperty(pea->GetName(), value);
+    if (code == kFunctional)
+        pea->SetContent(value);
+    pea->ToString(line);
+    return code;
+}
+
+void CVirtualFolder::cmd_get(CMessage* message)
+{
+    CPea* pea = message->m_strBody == "." ? &m_Pea : m_Pea.FindPea(message->m_strBody);
+    if (!pea)
+    {
+        m_pCurSvr->ReportFinish(message, kNotFound);
+        return;
+    }
+    CString line;
+    const int code = GetEntry(pea, line);
+    SendLine(message, line);
+    m_pCurSvr->ReportFinish(message, code);
+}
+
+void CVirtualFolder::cmd_set(CMessage* message)
+{
+    const CString& body = message->m_strBody;
+    const int split = body.FindIndex('@');
+    if (split < 0)
+    {
+        m_pCurSvr->ReportFinish(message, kNotFound);
+        return;
+    }
+    CString name = body;
+    name.Left(split);
+    CString value = body;
+    value.Mid(split + 1);
+    CPea* pea = m_Pea.FindPea(name);
+    int code = kNotFound;
+    if (pea && !pea->IsProperty_Write())
+        code = kAccessDenied;
+    else if (pea)
+        code = OnSetProperty(name, value, GetUserRight());
+    if (code == kFunctional)
+        pea->SetContent(value);
+    m_pCurSvr->ReportFinish(message, code);
+}
+
+int CVirtualFolder::RunMethod(CMessage* message, const CString& method, const CString& args)
+{
+    CPea* pea = m_Pea.FindPea(method);
+    if (!pea || !pea->IsMethod())
+        return kNotFound;
+    // A method the user may not run is refused without running anything.
+    if (!MethodRights(pea))
+        return kAccessDenied;
+    return InvokeDispatch(message, method, args);
+}
+
+void CVirtualFolder::cmd_invoke(CMessage* message)
+{
+    CString method, args;
+    const int code =
+        SplitField(message->m_strBody, method, args) ? RunMethod(message, method, args) : kInvalidArgument;
+    CString line;
+    line.Format("%d@%s@", code, GetErrorInfo(code));
+    SendLine(message, line + message->m_strBody);
+    m_pCurSvr->ReportFinish(message, code);
+}
+
+void CVirtualFolder::cmd_refresh(CMessage* message)
+{
+    if (m_pRiver)
+        m_pRiver->refresh();
+    Refresh();
+    m_pCurSvr->ReportFinish(message, kFunctional);
 }

@@ -25,6 +25,36 @@ public:
         kLocalOnly = 0x08000000
     };
 
+    // Command words of the folder commands.
+    enum
+    {
+        kCmdAccess = 4097,
+        kCmdDir = 4098,
+        kCmdCd = 4099,
+        kCmdGet = 4100,
+        kCmdSet = 4101,
+        kCmdInvoke = 4102,
+        kCmdRefresh = 4103,
+        kCmdClose = 4104,
+        kCmdPing = 4105,
+    };
+
+    // Reply codes of the folder commands.
+    enum
+    {
+        kFunctional = 800,
+        kError = 801,
+        kAccessDenied = 802,
+        kNotFound = 803,
+        kInvalidArgument = 805,
+    };
+
+    // Notice to a connection that sent a command before logging on.
+    enum
+    {
+        kNoticeNoUser = 8192
+    };
+
     CVirtualFolder();
     virtual ~CVirtualFolder();
     CVirtualFolder(const CVirtualFolder&) = delete;
@@ -41,11 +71,26 @@ public:
     // 800 done, 805 bad arguments, 802 refused, 801 any other failure (and
     // always without a river).
     virtual int InvokeDispatch(CMessage* message, const char* method, const char* args);
+    // Writes a property: a mirroring folder hands the value to its river
+    // (800 when the river took it, 801 otherwise); without a river the
+    // base has nothing to write and answers 0. Subclasses serve their own.
+    virtual int OnSetProperty(const char* name, const char* value, unsigned rights);
+    // The rights of the user logged on in the current connection, 0 when
+    // there is none.
+    virtual unsigned GetUserRight();
+    // Serves the packet that the connection has just received.
+    virtual void OnProcessCommand(CSvrSocket* svr);
+    // Lists the entries, each method with the rights the user holds on it;
+    // methods the user may not run are left out.
+    virtual void cmd_dir(CMessage* message);
 
     // Links the folder under parent. With a river, the folder takes over the
     // caller's reference on it (giving back a previous river), advises
     // itself as the river's sink and fills its entries from the river.
     void Init(CPea* parent, CAgentDoc* doc, IRiver* river);
+    void SetCurrentSvr(CSvrSocket* svr) { m_pCurSvr = svr; }
+    // Whether this folder is folder or lies below it.
+    bool IsWithin(const CVirtualFolder* folder) const;
     CPea* GetPea() { return &m_Pea; }
     IRiver* GetRiver() const { return m_pRiver; }
     unsigned long GetCookie() const { return m_nCookie; }
@@ -86,7 +131,36 @@ public:
     bool ConnectSink();
     void DisconnectSink();
 
+protected:
+    // A hook for subclasses that compute a property's value when it is
+    // read: 800 with value set replaces the stored one; the base has
+    // nothing to compute and answers 0.
+    int OnGetProperty(const char* name, CString& value);
+    CSvrSocket* GetCurrentSvr() const { return m_pCurSvr; }
+
 private:
+    // Lets through only what a connection without a valid user may send,
+    // then dispatches the command.
+    void VerifyAndProcess(CMessage* message);
+    void Dispatch(CMessage* message);
+    void cmd_access(CMessage* message);
+    void cmd_cd(CMessage* message);
+    void cmd_get(CMessage* message);
+    void cmd_set(CMessage* message);
+    void cmd_invoke(CMessage* message);
+    void cmd_refresh(CMessage* message);
+    void cmd_close(CMessage* message);
+    void cmd_ping(CMessage* message);
+    // The folder a cd body leads to, or null.
+    CVirtualFolder* CdTarget(const CString& target);
+    int GetEntry(CPea* pea, CString& line);
+    // The rights the current user holds on a method entry.
+    unsigned MethodRights(const CPea* method);
+    // name@attribute@rights of a method entry.
+    void MethodLine(const CPea* method, unsigned rights, CString& line) const;
+    int RunMethod(CMessage* message, const CString& method, const CString& args);
+    void SendLine(CMessage* message, const CString& line);
+
     // The pea embedded in a folder, which leads back to it.
     class CFolderPea : public CPea
     {
@@ -116,4 +190,6 @@ private:
     IRiver* m_pRiver = nullptr;
     unsigned long m_nCookie = 0;
     CAgentDoc* m_pDoc = nullptr;
+    // The connection whose command is being served.
+    CSvrSocket* m_pCurSvr = nullptr;
 };

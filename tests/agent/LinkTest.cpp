@@ -172,8 +172,8 @@ TEST_F(LinkTest, ConnectionsAreServedInOrderAndListed)
         Connect(c[i]);
         ExpectAnswer(c[i], halsen::kGet, 100 + i);
     }
-    ExpectAnswer(c[1], halsen::kDir, -5);
-    ExpectAnswer(c[0], halsen::kInvoke, 0x7FFFFFFF);
+    ExpectAnswer(c[1], halsen::kSet, -5);
+    ExpectAnswer(c[0], halsen::kCd, 0x7FFFFFFF);
     m_agent->Signal(SIGUSR2);
     const std::string listing = "the current connected halsen is listed:\n"
                                 "halsen:\t127.0.0.1\nhalsen:\t127.0.0.1\nhalsen:\t127.0.0.1\n";

@@ -199,6 +199,24 @@ TEST_F(FolderTree, InvokeMapsTheMethodsStatus)
     EXPECT_EQ(801, m_pRoot->InvokeDispatch(nullptr, "Rebuild", "")) << "no river";
 }
 
+TEST_F(FolderTree, SetOfAPropertyReachesTheRiver)
+{
+    CVirtualFolder* array = Sub(m_pDevice, "array1");
+    std::string tooLong(RIVER_TEXT_SIZE, 'x');
+    struct Row
+    {
+        const char* name;
+        const char* value;
+        int code;
+    } rows[] = {
+        {"Size", "2 GB", 800}, {"Size", tooLong.c_str(), 801}, {"handle", "1;1", 801}, {"Missing", "1", 801},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.code, array->OnSetProperty(row.name, row.value, 0xFFFFFFFF)) << row.name;
+    EXPECT_STREQ("2 GB", m_pArray->FindDrop("Size")->GetContent());
+    EXPECT_EQ(0, m_pRoot->OnSetProperty("Size", "1", 0xFFFFFFFF)) << "no river, nothing written";
+}
+
 TEST_F(FolderTree, ARiverThatListsItsAncestorEndsTheMirror)
 {
     // The array lists the adapter again: a loop in the plug-in's tree.
@@ -261,6 +279,8 @@ TEST(Folder, PropertiesAndMethodsOfTheAgentsOwn)
     EXPECT_EQ(-4, folder.GetPropertyInt("Count", 9));
     EXPECT_TRUE(folder.SetPropertyString("Name", "host"));
     EXPECT_EQ(9, folder.GetPropertyInt("Name", 9));
+    folder.SetPropertyString("Huge", "99999999999999");
+    EXPECT_EQ(9, folder.GetPropertyInt("Huge", 9));
     EXPECT_EQ(9, folder.GetPropertyInt("Missing", 9));
     EXPECT_STREQ("x", folder.GetPropertyString("Missing", "x"));
     EXPECT_TRUE(folder.AddMethod("Shutdown", 0x08000001));
