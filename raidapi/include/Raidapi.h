@@ -20,6 +20,14 @@ extern "C"
 
 #define RAIDAPI_EXPORT __attribute__((visibility("default")))
 
+/* The enumerations are int-sized; in C++ they are fixed to int so that any
+ * value a C caller passes is a value of the type. */
+#ifdef __cplusplus
+#define RA_ENUM(name) enum name : int
+#else
+#define RA_ENUM(name) enum name
+#endif
+
     typedef uint32_t ULONG;
     typedef uint32_t UINT;
     typedef uint32_t DWORD;
@@ -27,7 +35,7 @@ extern "C"
     typedef uint8_t UCHAR;
     typedef int32_t BOOL;
 
-    typedef enum raeStatus
+    typedef RA_ENUM(raeStatus)
     {
         reSNotImplemented = -1,
         reSOK = 0,
@@ -57,13 +65,13 @@ extern "C"
         reSInvalidAdapter = 24
     } raeStatus;
 
-    typedef enum raeAction
+    typedef RA_ENUM(raeAction)
     {
         reGET = 0,
         reSET = 1
     } raeAction;
 
-    typedef enum raeChannelType
+    typedef RA_ENUM(raeChannelType)
     {
         reChannelUnknown = -1,
         reChannelInvalid = 0,
@@ -73,7 +81,7 @@ extern "C"
         reChannel1394 = 4
     } raeChannelType;
 
-    typedef enum raeDeviceType
+    typedef RA_ENUM(raeDeviceType)
     {
         reDeviceUnknown = -1,
         reDeviceNone = 0,
@@ -87,7 +95,7 @@ extern "C"
         reDeviceVoltage = 8
     } raeDeviceType;
 
-    typedef enum raeRaidMode
+    typedef RA_ENUM(raeRaidMode)
     {
         reRaidModeUnknown = -1,
         reRaidModeStriping = 0,
@@ -99,7 +107,7 @@ extern "C"
         reRaidModeJBOD = 6
     } raeRaidMode;
 
-    typedef enum raeArrayFunctionalStatus
+    typedef RA_ENUM(raeArrayFunctionalStatus)
     {
         reArrayFunctionalStatusUnknown = -1,
         reArrayFunctional = 0,
@@ -107,7 +115,7 @@ extern "C"
         reArrayOffline = 2
     } raeArrayFunctionalStatus;
 
-    typedef enum raeArrayActivityStatus
+    typedef RA_ENUM(raeArrayActivityStatus)
     {
         reArrayActivityStatusUnknown = -1,
         reArrayIdle = 0,
@@ -121,7 +129,7 @@ extern "C"
         reArrayEngineRebuilding = 8
     } raeArrayActivityStatus;
 
-    typedef enum raeDiskFunctionalStatus
+    typedef RA_ENUM(raeDiskFunctionalStatus)
     {
         raeDiskFunctionalStatusUnknown = -1,
         reDiskFunctional = 0,
@@ -129,7 +137,7 @@ extern "C"
         reDiskFunctionalNeedsRebuilding = 2
     } raeDiskFunctionalStatus;
 
-    typedef enum raeDiskAssignmentStatus
+    typedef RA_ENUM(raeDiskAssignmentStatus)
     {
         raeDiskAssignmentStatusUnknown = -1,
         reDiskFree = 0,
@@ -138,7 +146,7 @@ extern "C"
         reDiskClaimed = 3
     } raeDiskAssignmentStatus;
 
-    typedef enum raeDiskMaintenanceActivity
+    typedef RA_ENUM(raeDiskMaintenanceActivity)
     {
         raeMaintenanceNone = 0,
         raeMaintenanceRebuilding = 1,
@@ -147,7 +155,7 @@ extern "C"
         raeMaintenanceRaid5Initializing = 4
     } raeDiskMaintenanceActivity;
 
-    typedef enum raeDiskSMARTStatus
+    typedef RA_ENUM(raeDiskSMARTStatus)
     {
         raeSMARTUnknown = 0,
         raeSMARTOK = 1,
@@ -156,7 +164,7 @@ extern "C"
         raeSMARTNotAvailable = 4
     } raeDiskSMARTStatus;
 
-    typedef enum raeDiskTiming
+    typedef RA_ENUM(raeDiskTiming)
     {
         reDiskTimingUnknown = -1,
         reDiskTimingUDMA4 = 0,
@@ -170,7 +178,7 @@ extern "C"
         reDiskTimingUDMA5 = 8
     } raeDiskTiming;
 
-    typedef enum raeEnclosureType
+    typedef RA_ENUM(raeEnclosureType)
     {
         raeNone = 0,
         raeNoDrive = 1,
@@ -180,7 +188,7 @@ extern "C"
         raeUnknown = 5
     } raeEnclosureType;
 
-    typedef enum raeBatteryStatus
+    typedef RA_ENUM(raeBatteryStatus)
     {
         reBatteryStatusUnknown = -1,
         reBatteryOK = 0,
@@ -206,14 +214,14 @@ extern "C"
         reBatteryFullyChargedFullyDischarged = 20
     } raeBatteryStatus;
 
-    typedef enum raeWriteMode
+    typedef RA_ENUM(raeWriteMode)
     {
         reNotSupport = -1,
         reWriteBack = 0,
         reWriteThrough = 1
     } raeWriteMode;
 
-    typedef enum raeHardwareType
+    typedef RA_ENUM(raeHardwareType)
     {
         reUnknownType = -1,
         reMorliven = 0,
@@ -226,7 +234,7 @@ extern "C"
 
     /* Bits of the creation flag: initialise a RAID 5 array, align the array's
      * size to a GB boundary. */
-    typedef enum raeCreateAryFlag
+    typedef RA_ENUM(raeCreateAryFlag)
     {
         reFlagUnKnown = -1,
         reFlagNone = 0,
@@ -235,7 +243,7 @@ extern "C"
     } raeCreateAryFlag;
 
     /* How to run or steer a maintenance activity. */
-    typedef enum raeIgnoreFix
+    typedef RA_ENUM(raeIgnoreFix)
     {
         raeStart = 0,
         raeFix = 1,
@@ -245,7 +253,7 @@ extern "C"
         raeContinue = 5
     } raeIgnoreFix;
 
-    typedef enum raeEventType
+    typedef RA_ENUM(raeEventType)
     {
         reEventUnknown = -1,
         reEventECCError = 0,
@@ -279,7 +287,7 @@ extern "C"
         reEventArrayDelete = 28
     } raeEventType;
 
-    typedef enum raeEventLevel
+    typedef RA_ENUM(raeEventLevel)
     {
         reInformational = 0,
         reWarning = 1,

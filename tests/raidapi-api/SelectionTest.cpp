@@ -3,7 +3,6 @@
 
 #include "ApiHelpers.h"
 
-#include <cctype>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -181,23 +180,18 @@ std::string ReadFile(const char* path)
 TEST(ApiSelection, ExportsExactlyTheHeadersFunctions)
 {
     std::string header = ReadFile(RAIDAPI_HEADER);
+    // Each declaration: RAIDAPI_EXPORT, the result type, then the name up
+    // to its opening parenthesis.
     std::set<std::string> declared;
-    for (size_t at = header.find("RAIDAPI_EXPORT "); at != std::string::npos;
-         at = header.find("RAIDAPI_EXPORT ", at + 1))
+    const std::string mark = "RAIDAPI_EXPORT ";
+    for (size_t at = header.find(mark); at != std::string::npos; at = header.find(mark, at + 1))
     {
-        // The declared name is the last word before the parameter list.
-        const size_t open = header.find_first_of("(;", at);
-        if (open == std::string::npos || header[open] != '(')
-            continue;
-        size_t end = open;
-        while (end > at && header[end - 1] == ' ')
-            --end;
-        size_t begin = end;
-        while (begin > at && (std::isalnum(static_cast<unsigned char>(header[begin - 1])) || header[begin - 1] == '_'))
-            --begin;
-        const std::string name = header.substr(begin, end - begin);
-        if (name.size() > 2 && name.compare(0, 2, "ra") == 0 && std::isupper(static_cast<unsigned char>(name[2])))
-            declared.insert(name);
+        size_t paren = header.find('(', at);
+        size_t name = header.rfind(' ', paren) + 1;
+        while (header[name] == '*')
+            name++;
+        if (header.compare(name, 2, "ra") == 0)
+            declared.insert(header.substr(name, paren - name));
     }
     EXPECT_EQ(declared.size(), 66u);
 
