@@ -113,7 +113,7 @@ int raid_list_delete(dialogMenuItem*)
     {
         if (Running(stataryinfo[cardnum][i].eActivity))
             continue;
-        char left[8];
+        char left[12];
         snprintf(left, sizeof(left), "%d", i + 1);
         rows.Add(left, raid_delete, garrayid[cardnum][i], "%s", gvShowArrayInfo[cardnum][i].szName);
     }
