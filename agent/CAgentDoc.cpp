@@ -6,6 +6,7 @@
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
+#include "CRAIDMachine.h"
 #include "CSignalPipe.h"
 #include "CSvrSocket.h"
 #include "CVirtualFolder.h"
@@ -299,11 +300,11 @@ void CAgentDoc::OnNewDocument()
     SetTimer();
 }
 
-// The machine folder stands in as a plain folder until its own class with
-// its methods is in place.
+CVirtualFolder* CAgentDoc::GetRootFolder() { return m_pRoot; }
+
 void CAgentDoc::InitLocation()
 {
-    m_pRoot = new CVirtualFolder;
+    m_pRoot = new CRAIDMachine;
     m_pRoot->Init(nullptr, this, nullptr);
     CPea* pea = m_pRoot->GetPea();
     pea->SetName(m_strHostName);
@@ -354,6 +355,7 @@ void CAgentDoc::InitRiver()
         folder->Init(m_pRoot->GetPea(), this, CreateObject(path));
         m_pRoot->GetPea()->AddPea(pea);
     }
+    m_pRoot->AddOwnEntries();
 }
 
 IRiver* CAgentDoc::CreateObject(const char* path)
@@ -568,8 +570,8 @@ void CAgentDoc::OnTimerTick()
     OnClockTick();
 }
 
-// The schedule ticks before the connections and the root folder after
-// them, once they exist.
+// The schedule ticks before the connections, so that the folders see its
+// alarm, and the tree after them.
 void CAgentDoc::OnClockTick()
 {
     if (++nTick % kTicksPerBroadcast == 0)
@@ -577,7 +579,10 @@ void CAgentDoc::OnClockTick()
         BroadcastToWorld();
         nTick = 0;
     }
+    m_Schedule.OnClockTick();
     TickConnections();
+    if (m_pRoot)
+        m_pRoot->OnClockTick();
     DeleteRemoved();
 }
 

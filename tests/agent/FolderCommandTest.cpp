@@ -1,14 +1,13 @@
 // The folder commands as a management server meets them: the real dorvik
 // in the sandbox with the tests' plug-in as its one device.
 
-#include "AgentProcess.h"
-#include "CProfile.h"
+#include "AgentConnection.h"
 #include "HalsenClient.h"
+#include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -24,56 +23,13 @@ std::string HostName()
     return name;
 }
 
-struct Reply
-{
-    std::vector<std::string> lines;
-    std::string finish;
-};
+using agenttest::Ask;
+using agenttest::Reply;
 
-class FolderCommandTest : public testing::Test
+class FolderCommandTest : public TestPluginAgent
 {
 protected:
-    void SetUp() override
-    {
-        {
-            CProfile profile("/etc/tavrine/Dorvik.rc");
-            profile.WriteProfile("Morliven", "NumOfDevice", 1);
-            profile.WriteProfile("Morliven", "Device1", "Dev");
-            profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
-        }
-        m_agent.reset(new AgentProcess({}));
-        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
-    }
-
-    static void Connect(halsen::Connection& c)
-    {
-        std::string error;
-        ASSERT_TRUE(c.Connect("127.0.0.1", halsen::kAgentPort, error)) << error;
-    }
-
-    // The data lines and the closing reply of one request; notices that
-    // come meanwhile are left out.
-    static Reply Ask(halsen::Connection& c, int command, const std::string& body)
-    {
-        halsen::Packet request;
-        request.command = command;
-        request.stamp = 7;
-        request.body = body;
-        std::vector<halsen::Packet> replies;
-        Reply reply;
-        EXPECT_EQ(c.Request(request, replies, kReplyMs), halsen::Connection::kGot) << body;
-        for (const halsen::Packet& p : replies)
-        {
-            EXPECT_TRUE(p.kind == halsen::kNotice || p.stamp == 7) << p.body;
-            if (p.kind == halsen::kData)
-                reply.lines.push_back(p.body);
-            else if (p.kind == halsen::kFinish)
-                reply.finish = p.body;
-        }
-        return reply;
-    }
-
-    std::unique_ptr<AgentProcess> m_agent;
+    static void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::OpenAgentConnection(c)); }
 };
 
 struct Row

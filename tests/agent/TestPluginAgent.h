@@ -1,0 +1,28 @@
+#pragma once
+
+#include "AgentProcess.h"
+#include "CProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// The real dorvik of this build with the tests' plug-in as its one device
+// "Dev", started for each test case in the case's own sandbox.
+class TestPluginAgent : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        {
+            CProfile profile("/etc/tavrine/Dorvik.rc");
+            profile.WriteProfile("Morliven", "NumOfDevice", 1);
+            profile.WriteProfile("Morliven", "Device1", "Dev");
+            profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
+        }
+        m_agent.reset(new AgentProcess({}));
+        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
+    }
+
+    std::unique_ptr<AgentProcess> m_agent;
+};
