@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -49,6 +53,7 @@ protected:
         ASSERT_TRUE(agenttest::OpenAgentConnection(m_c));
     }
 
+public:
     // Runs the rows in order on the connection.
     void Run(const std::vector<Row>& rows)
     {
@@ -61,6 +66,7 @@ protected:
         }
     }
 
+protected:
     halsen::Connection m_c;
 };
 
@@ -154,6 +160,38 @@ TEST_F(MachineFolderTest, AReceiverChangeTellsTheServers)
 const char kEvents[][64] = {"256@1000@1@Drv. Fail@disk 1", "257@1001@3@Dsk. PLUGIN@disk 2",
                             "512@1002@2@Ary. Bad Sector@sector 7@block 9"};
 
+// Raises the events in the adapter MVP1, which the tree's next tick
+// collects; 256 and 512 are listed for the servers.
+void RaiseEvents(MachineFolderTest& test)
+{
+    test.Run({
+        Set("PollFrequency@15", kDone),
+        Invoke("SetReportNoticeList@2@256@512", kDone),
+        {halsen::kCd, "Dev", {}, kDone},
+        {halsen::kCd, "MVP1", {}, kDone},
+    });
+    for (const char* event : kEvents)
+        test.Run({Invoke(std::string("RaiseEvent@") + event, kDone)});
+}
+
+// The first line of a command's output that has `text` in it, within the
+// time the tick needs; empty when none came.
+std::string AwaitLine(FILE* out, const std::string& text)
+{
+    char line[512];
+    while (fgets(line, sizeof line, out))
+    {
+        if (std::string(line).find(text) != std::string::npos)
+            return line;
+    }
+    return "";
+}
+
+std::string Halsenctl(const std::string& args)
+{
+    return "env TZ=UTC " TAVRINE_BUILD_DIR "/client/halsenctl " + args;
+}
+
 // The adapter's events, collected on the tree's tick, reach the servers
 // that watch (their ids are listed) and the adapter folder's log, which
 // ReadEvent walks both ways and ClearEvent empties.
@@ -161,14 +199,7 @@ TEST_F(MachineFolderTest, CollectedEventsArePushedStoredReadAndCleared)
 {
     halsen::Connection watcher;
     ASSERT_TRUE(agenttest::OpenAgentConnection(watcher));
-    Run({
-        Set("PollFrequency@15", kDone),
-        Invoke("SetReportNoticeList@2@256@512", kDone),
-        {halsen::kCd, "Dev", {}, kDone},
-        {halsen::kCd, "MVP1", {}, kDone},
-    });
-    for (const char* event : kEvents)
-        Run({Invoke(std::string("RaiseEvent@") + event, kDone)});
+    RaiseEvents(*this);
 
     // The plug-in's own change notices carry no text; the pushed events do.
     std::vector<std::string> pushed;
@@ -214,5 +245,46 @@ TEST_F(MachineFolderTest, CollectedEventsArePushedStoredReadAndCleared)
         Invoke("ReadEvent@0@0@0", kDone),
         Invoke("ClearEvent@", kDone),
     });
+}
+} // namespace
+
+namespace
+{
+// halsenctl watch prints the pushed event in words, and halsenctl events
+// lists the stored ones and where to go on.
+TEST_F(MachineFolderTest, HalsenctlWatchesAndListsEvents)
+{
+    FILE* watch = popen(("echo $$; exec " + Halsenctl("watch 40")).c_str(), "r");
+    ASSERT_NE(watch, nullptr);
+    char pid[32] = {};
+    ASSERT_NE(fgets(pid, sizeof pid, watch), nullptr);
+    // The watcher is connected once the agent has it in its list.
+    usleep(300000);
+    RaiseEvents(*this);
+    const std::string line = AwaitLine(watch, "Drv. Fail");
+    kill(atoi(pid), SIGTERM);
+    pclose(watch);
+    EXPECT_EQ(line, "event   \\Dev\\MVP1 1970-01-01 00:16:40 Error 256 Drv. Fail: disk 1\n");
+
+    FILE* list = popen(Halsenctl("events '\\Dev\\MVP1' --oldest --limit 2").c_str(), "r");
+    ASSERT_NE(list, nullptr);
+    std::string listed;
+    char text[512];
+    while (fgets(text, sizeof text, list))
+        listed += text;
+    EXPECT_EQ(pclose(list), 0);
+    const std::string head = "1970-01-01 00:16:40 Error 256 Drv. Fail: disk 1\n"
+                             "1970-01-01 00:16:41 Information 257 Dsk. PLUGIN: disk 2\n"
+                             "next 79 ";
+    ASSERT_EQ(listed.substr(0, head.size()), head);
+    const std::string magic = listed.substr(head.size(), listed.size() - head.size() - 1);
+
+    list = popen(Halsenctl("events Dev/MVP1 --oldest --from 79 " + magic).c_str(), "r");
+    ASSERT_NE(list, nullptr);
+    listed.clear();
+    while (fgets(text, sizeof text, list))
+        listed += text;
+    EXPECT_EQ(pclose(list), 0);
+    EXPECT_EQ(listed, "1970-01-01 00:16:42 Warning 512 Ary. Bad Sector: sector 7@block 9\nnext 0 " + magic + "\n");
 }
 } // namespace
