@@ -145,11 +145,13 @@ bool WriteNoticeList(const char* key, const char* szList)
     return true;
 }
 
-// Mails the event; a mail that fails becomes an event of its own in the
-// same folder's log.
+// Mails the event, unless mail is turned off; a mail that fails becomes
+// an event of its own in the same folder's log.
 void MailEvent(CAgentDoc* pDoc, const CLog& log, const char* szProduct, const char* szFolderPath)
 {
     CEmail mail;
+    if (!mail.GetEnable())
+        return;
     mail.m_strSender = szProduct;
     CString body, subject, error;
     log.ToEmailString(body, subject);
