@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -104,5 +106,44 @@ TEST_F(MachineTest, ANewPollFrequencyPacesTheTick)
     m_pMachine->OnClockTick(1020);
     m_pMachine->OnClockTick(1021);
     EXPECT_EQ(2, m_pCounter->m_nTicks);
+}
+} // namespace
+
+namespace
+{
+// The agent's verify schedule falls due: the tree is walked at once,
+// within the interval, and every array folder starts a verify; the next
+// tick, with the alarm gone, walks nothing.
+TEST(MachineScheduleTest, ADueVerifyScheduleVerifiesTheArraysAtOnce)
+{
+    int destroyed = 0;
+    TestRiver* river = MakeRiver("array1", 25, &destroyed);
+    river->AddMethod("SyncArray", 1);
+    CRAIDMachine* machine = new CRAIDMachine;
+    machine->Init(nullptr, &g_AgentDoc, nullptr);
+    CVirtualFolder* array = new CVirtualFolder;
+    array->GetPea()->SetName("array1");
+    array->GetPea()->SetAttribute("o--");
+    array->GetPea()->SetContent("25");
+    river->AddRef();
+    array->Init(machine->GetPea(), &g_AgentDoc, river);
+    machine->GetPea()->AddPea(array->GetPea());
+
+    machine->OnClockTick(1000);
+    EXPECT_TRUE(river->m_Calls.empty());
+    ASSERT_TRUE(g_AgentDoc.m_Schedule.SetSchedule("1@4@1"));
+    for (int i = 0; i < CSchedule::kTicksPerCheck && !g_AgentDoc.m_Schedule.IsAlarmOn(); ++i)
+        g_AgentDoc.m_Schedule.OnClockTick(time(nullptr) + 61);
+    ASSERT_TRUE(g_AgentDoc.m_Schedule.IsAlarmOn());
+    machine->OnClockTick(1010);
+    EXPECT_EQ(river->m_Calls, std::vector<std::string>{"SyncArray|512"});
+    g_AgentDoc.m_Schedule.OnClockTick(time(nullptr) + 61);
+    machine->OnClockTick(1020);
+    EXPECT_EQ(river->m_Calls.size(), 1u);
+
+    g_AgentDoc.m_Schedule.EnableSchedule(false);
+    delete machine;
+    river->Release();
+    EXPECT_EQ(destroyed, 1);
 }
 } // namespace
