@@ -262,15 +262,18 @@ int CRAIDMachine::SetEmailEnable(const char* value)
     return kFunctional;
 }
 
-int CRAIDMachine::SetSMTPServer(const char* value)
+int CRAIDMachine::ChangeMail(bool (CEmail::*setter)(const char*), const char* value)
 {
-    if (!IsServerAddress(value))
-        return kInvalidArgument;
     CEmail mail;
-    if (!mail.SetSMTPServer(value))
+    if (!(mail.*setter)(value))
         return kInvalidArgument;
     StoreMailSettings(mail);
     return kFunctional;
+}
+
+int CRAIDMachine::SetSMTPServer(const char* value)
+{
+    return IsServerAddress(value) ? ChangeMail(&CEmail::SetSMTPServer, value) : kInvalidArgument;
 }
 
 // An empty identity is allowed: mails are then signed with the agent's
@@ -280,11 +283,7 @@ int CRAIDMachine::SetEmailID(const char* value)
     CString id(value);
     if (!id.IsEmpty() && !CEmail::NormalizeProfile(id))
         return kInvalidArgument;
-    CEmail mail;
-    if (!mail.SetEmailID(id))
-        return kInvalidArgument;
-    StoreMailSettings(mail);
-    return kFunctional;
+    return ChangeMail(&CEmail::SetEmailID, id);
 }
 
 // The interval is the tree tick's own, not only the entry's.

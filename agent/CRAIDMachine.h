@@ -57,6 +57,9 @@ private:
     // Writes the settings of mail to the profile at once, so that a change
     // outlives an agent that is killed.
     static void StoreMailSettings(CEmail& mail);
+    // Hands value to one setter of the mail settings and keeps them; 805
+    // when the setter refuses it.
+    static int ChangeMail(bool (CEmail::*setter)(const char*), const char* value);
     int ChangeReceiver(const char* entry, bool add);
     int SendNoticeList(CMessage* message, const char* method, bool email);
     int SetNoticeList(const char* list, bool email);

@@ -1,5 +1,7 @@
 #include "EventText.h"
 
+#include "EventSeverity.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -7,21 +9,6 @@ namespace halsen
 {
 namespace
 {
-const char* SeverityText(long severity)
-{
-    switch (severity)
-    {
-    case 1:
-        return "Error";
-    case 2:
-        return "Warning";
-    case 3:
-        return "Information";
-    default:
-        return "Unknown";
-    }
-}
-
 // The whole text is a decimal number.
 bool ToNumber(const std::string& text, long& out)
 {
@@ -61,7 +48,7 @@ std::string DescribeEvent(const std::string& text)
     if (!TakeField(rest, id) || !TakeField(rest, time) || !TakeField(rest, severity) || !TakeField(rest, title) ||
         !ToNumber(id, nId) || !ToNumber(time, nTime) || !ToNumber(severity, nSeverity))
         return text;
-    return LocalTime(nTime) + " " + SeverityText(nSeverity) + " " + id + " " + title + ": " + rest;
+    return LocalTime(nTime) + " " + EventSeverityText(static_cast<unsigned long>(nSeverity)) + " " + id + " " + title + ": " + rest;
 }
 
 std::string DescribeNotice(const Packet& packet)
