@@ -80,41 +80,35 @@ TEST_F(Enclosures, EnclosuresAndBatteryShowTheirReadings)
         const char* property;
         const char* value;
     } rows[] = {
-        {"tindalow1", "FanRPM", "4200"},
-        {"tindalow1", "Temperature", "70"},
-        {"tindalow1", "Power5VStatus", "5020"},
-        {"tindalow1", "Power12VStatus", "12050"},
-        {"tindalow1", "EnclosureType", "3"},
-        {"tindalow1", "Channel", "0"},
-        {"tindalow1", "ID", "0"},
-        {"tindalow1", "Status", "0"},
-        {"tindalow1", "handle", ";17"},
+        {"enclosure1", "tindalow1/FanRPM", "4200"},
+        {"enclosure1", "tindalow1/Temperature", "70"},
+        {"enclosure1", "tindalow1/Power5VStatus", "5020"},
+        {"enclosure1", "tindalow1/Power12VStatus", "12050"},
+        {"enclosure1", "tindalow1/EnclosureType", "3"},
+        {"enclosure1", "tindalow1/Channel", "0"},
+        {"enclosure1", "tindalow1/ID", "0"},
+        {"enclosure1", "tindalow1/Status", "0"},
+        {"enclosure1", "tindalow1/handle", ";17"},
         // The Bramwell model reports its fan only.
-        {"bramwell2", "FanRPM", "3900"},
-        {"bramwell2", "Temperature", "0"},
-        {"bramwell2", "Power5VStatus", "0"},
-        {"bramwell2", "Power12VStatus", "0"},
-        {"bramwell2", "EnclosureType", "2"},
-        {"bramwell2", "Channel", "1"},
-        {"corrimont3", "FanRPM", "1"},
-        {"corrimont3", "Temperature", "72"},
-        {"corrimont3", "Power5VStatus", "4980"},
-        {"corrimont3", "Power12VStatus", "11980"},
-        {"corrimont3", "EnclosureType", "4"},
-        {"../battery", "BatteryTemperature", "30"},
-        {"../battery", "BatteryVoltage", "8200"},
-        {"../battery", "BatteryChargeCycle", "12"},
-        {"../battery", "BatteryChargeStatus", "BATTERY_FULLY_CHARGED"},
+        {"enclosure1", "bramwell2/FanRPM", "3900"},
+        {"enclosure1", "bramwell2/Temperature", "0"},
+        {"enclosure1", "bramwell2/Power5VStatus", "0"},
+        {"enclosure1", "bramwell2/Power12VStatus", "0"},
+        {"enclosure1", "bramwell2/EnclosureType", "2"},
+        {"enclosure1", "bramwell2/Channel", "1"},
+        {"enclosure1", "corrimont3/FanRPM", "1"},
+        {"enclosure1", "corrimont3/Temperature", "72"},
+        {"enclosure1", "corrimont3/Power5VStatus", "4980"},
+        {"enclosure1", "corrimont3/Power12VStatus", "11980"},
+        {"enclosure1", "corrimont3/EnclosureType", "4"},
+        {"battery", "BatteryTemperature", "30"},
+        {"battery", "BatteryVoltage", "8200"},
+        {"battery", "BatteryChargeCycle", "12"},
+        {"battery", "BatteryChargeStatus", "BATTERY_FULLY_CHARGED"},
+        {"battery", "handle", ";29"},
     };
     for (const auto& row : rows)
-    {
-        std::string path = std::string(row.path).rfind("../", 0) == 0 ? std::string("MVP1/") + (row.path + 3)
-                                                                      : std::string("MVP1/enclosure1/") + row.path;
-        std::string value = Prop(path, row.property);
-        if (std::string(row.property) == "handle")
-            value = value.substr(value.find(';'));
-        EXPECT_EQ(row.value, value) << row.path << " " << row.property;
-    }
+        EXPECT_EQ(row.value, Expected(std::string("MVP1/") + row.path, row.property)) << row.path << " " << row.property;
 }
 
 TEST_F(Enclosures, EachAlarmChangesItsPropertyAndIsToldAndLogged)
