@@ -172,6 +172,32 @@ TEST_F(Enclosures, AnUnchangedPollTellsNothingAndAChangedFanTellsOnce)
     EXPECT_EQ(1, sink.Count(kChanged));
 }
 
+TEST_F(Enclosures, TheBatteryObjectShowsWhatTheAdaptersPollRead)
+{
+    Load("enclosure-battery");
+    Sink sink;
+    Advise("MVP1/battery", sink);
+    Shell("zelsim set-battery 0 temp 41");
+    Shell("zelsim set-battery 0 cycles 13");
+    Ticks(10);
+    EXPECT_EQ("41", Prop("MVP1/battery", "BatteryTemperature"));
+    EXPECT_EQ("13", Prop("MVP1/battery", "BatteryChargeCycle"));
+    EXPECT_EQ("8200", Prop("MVP1/battery", "BatteryVoltage"));
+    EXPECT_EQ(1, sink.Count(kChanged));
+}
+
+TEST_F(Enclosures, AnUnchangedBatteryIsToldOnEveryHundredAndEightiethPoll)
+{
+    Load("enclosure-battery");
+    Sink sink;
+    Advise("MVP1", sink);
+    const int ticksPerPoll = 10;
+    Ticks(179 * ticksPerPoll);
+    EXPECT_EQ(0, sink.Count(kChanged));
+    Ticks(ticksPerPoll);
+    EXPECT_EQ(1, sink.Count(kChanged));
+}
+
 TEST_F(Enclosures, TheChannelSwitchesTheBuzzerAndPublishesIt)
 {
     Load("enclosure-battery");
