@@ -96,7 +96,8 @@ void CEnclosureChannel::ScanChannel()
     for (int k = 0; k < kEnclosureSlots; ++k)
     {
         raeEnclosureType type = raeUnknown;
-        if (!ModelAt(2 * k, type))
+        // Unknown is what the status says for a slot that did not answer.
+        if (!ModelAt(2 * k, type) || type == raeUnknown)
             KeepSlot(k, found);
         else if (CSwapEnclosure::IsModel(type))
             found.AppendTail(CreateDeviceObject(static_cast<unsigned long>(k), 0, 9));

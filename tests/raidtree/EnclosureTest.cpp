@@ -198,6 +198,25 @@ TEST_F(Enclosures, AnUnchangedBatteryIsToldOnEveryHundredAndEightiethPoll)
     EXPECT_EQ(1, sink.Count(kChanged));
 }
 
+TEST_F(Enclosures, AnEnclosureThatCannotBeAskedKeepsItsPlaceAndValues)
+{
+    Load("enclosure-battery");
+    Sink sink;
+    Advise("MVP1/enclosure1/tindalow1", sink);
+    Shell("zelsim set-fan 0 0 0");
+    Shell("zelsim fault 4018 fail 1000");
+    Ticks(10);
+    EXPECT_EQ("4200", Prop("MVP1/enclosure1/tindalow1", "FanRPM"));
+    EXPECT_EQ(0, sink.Count(kChanged));
+    Held adapter = At("MVP1");
+    adapter->refresh();
+    EXPECT_EQ((Names{"tindalow1", "bramwell2", "corrimont3"}), Children("MVP1/enclosure1"));
+    EXPECT_EQ("4", Prop("MVP1/enclosure1", "NumEnclosures"));
+    Shell("zelsim fault 4018 fail 0");
+    Ticks(10);
+    EXPECT_EQ("0", Prop("MVP1/enclosure1/tindalow1", "FanRPM"));
+}
+
 TEST_F(Enclosures, TheChannelSwitchesTheBuzzerAndPublishesIt)
 {
     Load("enclosure-battery");
