@@ -35,9 +35,10 @@ public:
     long Release() override { return CChannel::Release(); }
     STATUS QueryInterface(unsigned iid, void** out) override;
 
-    // IEventLog. ReadEventLog hands out one line per call; *length comes
-    // in as the number of lines asked for (1) and goes out as the line's
-    // length.
+    // IEventLog. ClearLog empties this adapter's log and the driver's
+    // queue; ReadEventLog hands out one line per call (S_FALSE and no text
+    // when none is left): *length comes in as the number of lines asked
+    // for (1) and goes out as the line's length.
     STATUS ClearLog() override;
     STATUS ReadEventLog(char** text, unsigned long* length) override;
     STATUS GetNewCount(unsigned long* count) override;

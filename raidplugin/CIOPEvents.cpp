@@ -25,8 +25,10 @@ STATUS CIOP::QueryInterface(unsigned iid, void** out)
 
 STATUS CIOP::ClearLog()
 {
+    // The driver's queue holds the other adapters' events too: they are
+    // handed over before it is emptied.
+    CollectEvents();
     m_EventLog.Clear();
-    // The driver's log of this adapter, not of whichever one is selected.
     return SelectAdapter(m_AdapterID) && ApiOk(raClearLog()) ? S_OK : E_FAIL;
 }
 

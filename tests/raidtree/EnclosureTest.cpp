@@ -299,6 +299,28 @@ TEST_F(Enclosures, TwoAdaptersKeepSeparateLogs)
               NewLines("MVP2"));
 }
 
+TEST_F(Enclosures, ClearingOneAdaptersLogKeepsTheOthersEvents)
+{
+    Load("two-adapters");
+    Ticks(1);
+    NewLines("MVP1");
+    NewLines("MVP2");
+    simtest::Sim(
+        [](zelsim::SimState& s)
+        {
+            zelsim::QueueEvent(s, zelsim::EV_ARRAY_CRITICAL, zelsim::kWarning, {0});
+            zelsim::QueueEvent(s, zelsim::EV_ARRAY_CRITICAL, zelsim::kWarning, {4});
+        });
+    Held adapter = At("MVP1");
+    IEventLog* log = nullptr;
+    ASSERT_EQ(S_OK, adapter->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)));
+    EXPECT_EQ(S_OK, log->ClearLog());
+    log->Release();
+    Ticks(1);
+    EXPECT_EQ(Lines{}, NewLines("MVP1"));
+    EXPECT_EQ((Lines{"522@T@3@Ary. Critical@Array 5, Status Critical"}), NewLines("MVP2"));
+}
+
 TEST_F(Enclosures, AFailedDiskIsLoggedOnItsOwnAdapter)
 {
     Load("two-adapters");
