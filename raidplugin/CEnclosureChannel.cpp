@@ -31,9 +31,8 @@ void CEnclosureChannel::OnClockTick()
         TickChildren(TYPE_SWAP_ENCLOSURE);
 }
 
-STATUS CEnclosureChannel::InvokeDispatch(const char* method, const char* args)
+STATUS CEnclosureChannel::InvokeDispatch(const char* method, const char*)
 {
-    (void)args;
     const bool on = strcmp(method, "TurnOnBuzzer") == 0;
     if (!on && strcmp(method, "SilentBuzzer") != 0)
         return E_FAIL;
