@@ -1,5 +1,7 @@
 #include "TreeHelpers.h"
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +41,9 @@ protected:
             size_t first = line.find('@');
             size_t second = line.find('@', first + 1);
             EXPECT_EQ(line.size(), length);
+            // The time is the read's.
+            long stamp = first == std::string::npos ? 0 : atol(line.c_str() + first + 1);
+            EXPECT_NEAR(static_cast<double>(time(nullptr)), static_cast<double>(stamp), 5) << line;
             lines.push_back(line.substr(0, first + 1) + "T" + line.substr(second));
         }
         log->Release();
