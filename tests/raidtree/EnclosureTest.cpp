@@ -24,9 +24,7 @@ protected:
     Lines NewLines(const std::string& adapter) const
     {
         Lines lines;
-        Held river = At(adapter);
-        IEventLog* log = nullptr;
-        EXPECT_EQ(S_OK, river->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)));
+        IEventLog* log = EventLog(adapter);
         if (!log)
             return lines;
         unsigned long count = 0;
@@ -48,6 +46,32 @@ protected:
         }
         log->Release();
         return lines;
+    }
+
+    // The event log of an adapter, held by one reference.
+    IEventLog* EventLog(const std::string& adapter) const
+    {
+        Held river = At(adapter);
+        IEventLog* log = nullptr;
+        EXPECT_EQ(S_OK, river->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)));
+        return log;
+    }
+
+    STATUS ClearLog(const std::string& adapter) const
+    {
+        IEventLog* log = EventLog(adapter);
+        STATUS status = log->ClearLog();
+        log->Release();
+        return status;
+    }
+
+    // A preset after its first tick, with the adapters' logs read empty.
+    void LoadQuiet(const std::string& preset, const Names& adapters)
+    {
+        Load(preset);
+        Ticks(1);
+        for (const std::string& adapter : adapters)
+            NewLines(adapter);
     }
 };
 
@@ -265,9 +289,7 @@ std::string AbortLine(int i)
 
 TEST_F(Enclosures, EventsOfSeveralBatchesBetweenTwoReadsAllArriveInOrder)
 {
-    Load("enclosure-battery");
-    Ticks(1);
-    NewLines("MVP1");
+    LoadQuiet("enclosure-battery", {"MVP1"});
     // More than one driver batch at once, then more on later ticks.
     QueueAborts(0, 45);
     Ticks(1);
@@ -284,10 +306,7 @@ TEST_F(Enclosures, EventsOfSeveralBatchesBetweenTwoReadsAllArriveInOrder)
 
 TEST_F(Enclosures, TwoAdaptersKeepSeparateLogs)
 {
-    Load("two-adapters");
-    Ticks(1);
-    NewLines("MVP1");
-    NewLines("MVP2");
+    LoadQuiet("two-adapters", {"MVP1", "MVP2"});
     simtest::Sim(
         [](zelsim::SimState& s)
         {
@@ -306,21 +325,14 @@ TEST_F(Enclosures, TwoAdaptersKeepSeparateLogs)
 
 TEST_F(Enclosures, ClearingOneAdaptersLogKeepsTheOthersEvents)
 {
-    Load("two-adapters");
-    Ticks(1);
-    NewLines("MVP1");
-    NewLines("MVP2");
+    LoadQuiet("two-adapters", {"MVP1", "MVP2"});
     simtest::Sim(
         [](zelsim::SimState& s)
         {
             zelsim::QueueEvent(s, zelsim::EV_ARRAY_CRITICAL, zelsim::kWarning, {0});
             zelsim::QueueEvent(s, zelsim::EV_ARRAY_CRITICAL, zelsim::kWarning, {4});
         });
-    Held adapter = At("MVP1");
-    IEventLog* log = nullptr;
-    ASSERT_EQ(S_OK, adapter->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)));
-    EXPECT_EQ(S_OK, log->ClearLog());
-    log->Release();
+    EXPECT_EQ(S_OK, ClearLog("MVP1"));
     Ticks(1);
     EXPECT_EQ(Lines{}, NewLines("MVP1"));
     EXPECT_EQ((Lines{"522@T@3@Ary. Critical@Array 5, Status Critical"}), NewLines("MVP2"));
@@ -328,10 +340,7 @@ TEST_F(Enclosures, ClearingOneAdaptersLogKeepsTheOthersEvents)
 
 TEST_F(Enclosures, AFailedDiskIsLoggedOnItsOwnAdapter)
 {
-    Load("two-adapters");
-    Ticks(1);
-    NewLines("MVP1");
-    NewLines("MVP2");
+    LoadQuiet("two-adapters", {"MVP1", "MVP2"});
     Shell("zelsim fail-disk 1 2");
     Ticks(1);
     EXPECT_EQ(Lines{}, NewLines("MVP1"));
@@ -346,9 +355,8 @@ TEST_F(Enclosures, ClearingTheLogEmptiesItAndTheDriversQueue)
     Shell("zelsim set-fan 0 1 0");
     Ticks(1);
     Shell("zelsim set-fan 0 0 0");
-    Held adapter = At("MVP1");
-    IEventLog* log = nullptr;
-    ASSERT_EQ(S_OK, adapter->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)));
+    IEventLog* log = EventLog("MVP1");
+    ASSERT_NE(nullptr, log);
     EXPECT_EQ(S_OK, log->ClearLog());
     unsigned long count = 7;
     EXPECT_EQ(S_OK, log->GetNewCount(&count));
