@@ -74,7 +74,7 @@ inline PrintedTree ParseTree(const std::string& text)
 
 class RaidAgentTest : public testing::Test
 {
-protected:
+public:
     // A fresh preset (its clock stopped, no hot spares to step in unasked),
     // then `setup` (zelsim commands joined by &&), then the agent and one
     // connection.
@@ -117,13 +117,31 @@ protected:
         return Client().Cd("\\RAID" + std::string(path.empty() ? "" : "\\") + path).Ok();
     }
 
-    // The value of an entry as the folder lists it after a refresh, which
-    // has the plug-in read the object anew; "<none>" when it is not listed.
+    // Moves to a folder refreshing every folder on the way and the folder
+    // itself, as a server does after a notice: a refresh has the plug-in
+    // read the object anew and the folder list what it now holds.
+    bool Reach(const std::string& path)
+    {
+        if (!At("") || !Client().Refresh().Ok())
+            return false;
+        size_t start = 0;
+        while (start < path.size())
+        {
+            size_t end = path.find('\\', start);
+            end = end == std::string::npos ? path.size() : end;
+            if (!Client().Cd(path.substr(start, end - start)).Ok() || !Client().Refresh().Ok())
+                return false;
+            start = end + 1;
+        }
+        return true;
+    }
+
+    // The value of an entry as the folder lists it after the refreshes;
+    // "<none>" when it is not listed.
     std::string Prop(const std::string& path, const std::string& name)
     {
-        if (!At(path))
+        if (!Reach(path))
             return "<no " + path + ">";
-        EXPECT_TRUE(Client().Refresh().Ok()) << path;
         const halsen::Answer answer = Client().Get(name);
         return answer.Ok() && answer.lines.size() == 1 ? halsen::ParseEntry(answer.lines[0]).value : "<none>";
     }
@@ -135,11 +153,11 @@ protected:
         return handle.substr(0, handle.find(';'));
     }
 
-    // The names of a folder's objects after a refresh.
+    // The names of a folder's objects after the refreshes.
     Names Children(const std::string& path)
     {
         Names names;
-        if (!At(path) || !Client().Refresh().Ok())
+        if (!Reach(path))
             return {"<no " + path + ">"};
         for (const std::string& line : Client().Dir().lines)
         {
