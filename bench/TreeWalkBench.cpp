@@ -6,29 +6,19 @@
 //   tools/sandbox --sim two-adapters-full -- build/bench/tree_walk_bench [rounds]
 
 #include "FolderClient.h"
-#include "SimModel.h"
-#include "SimStore.h"
+#include "SimBench.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-uint32_t Requests()
-{
-    uint32_t n = 0;
-    zelsim::UpdateState([&](zelsim::SimState& s) { n = s.counters.ioctls; });
-    return n;
-}
+using simbench::Measure;
 
 bool WriteProfile()
 {
@@ -90,20 +80,6 @@ int WalkOnce(halsen::FolderClient& client, int* objects = nullptr)
     return entries;
 }
 
-bool Measure(const char* name, int rounds, const std::function<bool()>& round)
-{
-    const uint32_t before = Requests();
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < rounds; ++i)
-    {
-        if (!round())
-            return false;
-    }
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    printf("%-36s %8.2f ms each  %7.1f driver requests each  (%d rounds)\n", name, ms / rounds,
-           double(Requests() - before) / rounds, rounds);
-    return true;
-}
 } // namespace
 
 int main(int argc, char** argv)

@@ -5,6 +5,7 @@
 // that whatever a server must do before it may browse (logging on) is done
 // in this one place.
 
+#include "CProfile.h"
 #include "HalsenClient.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,16 @@
 
 namespace agenttest
 {
+// Names the agent's one device and the plug-in library behind it in the
+// sandbox's profile, for the agent started next.
+inline void UseDevice(const char* name, const char* library)
+{
+    CProfile profile("/etc/tavrine/Dorvik.rc");
+    profile.WriteProfile("Morliven", "NumOfDevice", 1);
+    profile.WriteProfile("Morliven", "Device1", name);
+    profile.WriteProfile("Morliven", "Path1", library);
+}
+
 // Connects to the agent on this sandbox's loopback, ready for folder
 // commands. The agent accepts every connection as logged on for now.
 inline ::testing::AssertionResult ConnectToAgent(halsen::Connection& connection)

@@ -3,7 +3,6 @@
 
 #include "AgentConnection.h"
 #include "AgentProcess.h"
-#include "CProfile.h"
 #include "FolderClient.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +22,7 @@ class HalsenctlFolderTest : public testing::Test
 protected:
     void SetUp() override
     {
-        {
-            CProfile profile("/etc/tavrine/Dorvik.rc");
-            profile.WriteProfile("Morliven", "NumOfDevice", 1);
-            profile.WriteProfile("Morliven", "Device1", "MVP");
-            profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
-        }
+        agenttest::UseDevice("MVP", TEST_PLUGIN_PATH);
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }

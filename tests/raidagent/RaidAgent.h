@@ -6,7 +6,6 @@
 
 #include "AgentConnection.h"
 #include "AgentProcess.h"
-#include "CProfile.h"
 #include "FolderClient.h"
 #include "SimHelpers.h"
 
@@ -94,12 +93,7 @@ public:
 
     void Launch()
     {
-        {
-            CProfile profile("/etc/tavrine/Dorvik.rc");
-            profile.WriteProfile("Morliven", "NumOfDevice", 1);
-            profile.WriteProfile("Morliven", "Device1", "RAID");
-            profile.WriteProfile("Morliven", "Path1", MVRAID_PATH);
-        }
+        agenttest::UseDevice("RAID", MVRAID_PATH);
         m_client.reset();
         m_connection.reset(new halsen::Connection);
         m_agent.reset(new AgentProcess({}));
