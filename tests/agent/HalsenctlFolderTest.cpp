@@ -113,6 +113,9 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
          "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
         {"cd MVP invoke AddSpare '' refresh get spare1", 0, "800 Functional\no-- spare1 (type 21)\n"},
         {"tree 'MVP\\Model'", 1, "halsenctl: cd MVP\\Model: 803 Not found\n"},
+        // A plug-in property's get closes with 0@Functional: no error.
+        {"send 'cd MVP' 'get Model' 'get Nothing'", 1,
+         "done    800@Functional\ndata    Model@pr-@TR-1000\ndone    0@Functional\ndone    803@Not found\n"},
         // Usage errors are found before anything is sent.
         {"cd MVP invoke Fail '' set Label", 2, "halsenctl: set needs 2 argument(s) (see halsenctl --help)\n"},
         {"dir bogus", 2, "halsenctl: \"bogus\" is no folder command (see halsenctl --help)\n"},
