@@ -139,8 +139,12 @@ Answer FolderClient::Ask(int command, const std::string& body)
 
 Answer FolderClient::Cd(const std::string& path)
 {
+    const std::vector<std::string> steps = PathSteps(path);
+    // A path of no names is the agent's to answer.
+    if (steps.empty())
+        return Ask(kCd, path);
     Answer answer;
-    for (const std::string& step : PathSteps(path))
+    for (const std::string& step : steps)
     {
         answer = Ask(kCd, step);
         if (!answer.Ok())

@@ -108,6 +108,7 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
         {"cd 'MVP\\MVP1\\ch1' get . get disk1", 0, "o-- ch1 (type 20)\no-- disk1 (type 21)\n"},
         {"cd 'MVP\\MVP1' cd '..\\MVP1\\array1' get Size", 0, "pr- Size = 1.000 GB\n"},
         {"cd 'MVP\\Nowhere' dir", 1, "halsenctl: cd MVP\\Nowhere: 803 Not found\n"},
+        {"cd ''", 1, "halsenctl: cd : 803 Not found\n"},
         {"cd 'MVP\\MVP1' cd '\\' get .", 0, ""},
         {"cd 'MVP\\MVP1' dir", 0,
          "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
