@@ -7,38 +7,17 @@
 //   tools/sandbox --sim two-adapters -- build/bench/plugin_tick_bench [ticks]
 
 #include "PluginInterfaces.h"
-#include "SimModel.h"
-#include "SimStore.h"
+#include "SimBench.h"
 
 #include <dlfcn.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-uint32_t Requests()
-{
-    uint32_t n = 0;
-    zelsim::UpdateState([&](zelsim::SimState& s) { n = s.counters.ioctls; });
-    return n;
-}
-
-void Measure(const char* name, int rounds, const std::function<void()>& round)
-{
-    uint32_t before = Requests();
-    Clock::time_point start = Clock::now();
-    for (int i = 0; i < rounds; ++i)
-        round();
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    printf("%-34s %9.3f ms each  %7.1f driver requests each  (%d rounds)\n", name, ms / rounds,
-           double(Requests() - before) / rounds, rounds);
-}
+using simbench::Measure;
 
 IRiver* Child(IRiver* river, const char* name)
 {
@@ -117,9 +96,9 @@ int main(int argc, char** argv)
     auto create = reinterpret_cast<PFNCREATEINSTANCE>(dlsym(library, "CreateInstance"));
     auto tick = reinterpret_cast<PFNMVRAIDTIMERPROC>(dlsym(library, "MVRaid_TimerProc"));
     IRiver* root = nullptr;
-    Measure("building the tree", 1, [&] { create(IID_IRiver, reinterpret_cast<void**>(&root)); });
+    Measure("building the tree", 1, [&] { return create(IID_IRiver, reinterpret_cast<void**>(&root)) == S_OK; });
     int objects = Walk(root);
-    Measure("tick, quiet controller", ticks, [&] { tick(); });
+    Measure("tick, quiet controller", ticks, [&] { return tick() == S_OK; });
     IRiver* adapter = Child(root, "MVP1");
     int lines = 0;
     if (adapter)
@@ -148,11 +127,11 @@ int main(int argc, char** argv)
             [&]
             {
                 zelsim::UpdateState([](zelsim::SimState& s) { zelsim::Step(s, 1000); });
-                tick();
+                return tick() == S_OK;
             });
     char title[64];
     snprintf(title, sizeof title, "full tree walk (%d objects)", objects);
-    Measure(title, ticks, [&] { Walk(root); });
+    Measure(title, ticks, [&] { return Walk(root) == objects; });
     array->Release();
     adapter->Release();
     root->Release();
