@@ -98,6 +98,22 @@ bool HasNoLog(const char* path)
     return st.st_size < CEventFile::kHeaderSize;
 }
 
+// A readable file with a whole header that still is no log (its magic word
+// is gone) would take every new event and never list one. It is moved to
+// "<path>.bad", keeping its bytes, so that a fresh log can take its place.
+bool SetAsideDamagedLog(const char* path)
+{
+    CEventFile probe;
+    if (access(path, R_OK | W_OK) != 0 || probe.Open(path, false))
+        return false;
+    CString aside(path);
+    aside += ".bad";
+    if (rename(path, aside) != 0)
+        return false;
+    ::ShowInfo("The event log %s was damaged and is kept as %s\n", path, aside.GetBuffer());
+    return true;
+}
+
 // Formats like printf, cutting at CLog::kMaxInfo characters, and hands the
 // text to `show`.
 void ShowFormatted(void (*show)(const char*), const char* fmt, va_list args)
@@ -316,7 +332,9 @@ bool CLog::Store()
     rec.title = m_strTitle;
     rec.detail = m_strDetail;
     CEventFile file;
-    if (OpenFile(file, true) && file.Append(rec))
+    const bool open =
+        OpenFile(file, true) || (SetAsideDamagedLog(path) && CEventFile::Create(path) && OpenFile(file, true));
+    if (open && file.Append(rec))
         return true;
     ::ShowInfo("Can not store the event in %s: %s\n", path.GetBuffer(), strerror(errno));
     return false;

@@ -51,12 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     fwrite(data, 1, size, f);
     fclose(f);
 
+    // On a damaged log the two directions may see different records, but
+    // neither may come round again: every record takes bytes of its own.
     unsigned long forward = 0, backward = 0;
     Walk(CLog::kForward, forward);
     Walk(0, backward);
-    if (forward != backward)
+    if (forward > size / 16 || backward > size / 16)
     {
-        fprintf(stderr, "event log fuzz: %lu records forward, %lu backward\n", forward, backward);
+        fprintf(stderr, "event log fuzz: %lu records forward, %lu backward in %zu bytes\n", forward, backward,
+                size);
         abort();
     }
 
