@@ -19,7 +19,7 @@ const std::string kPrefix = TAVRINE_PREFIX;
 
 // Runs a shell command and returns its standard output; fails the test on
 // a non-zero exit status.
-std::string Run(const std::string& command)
+std::string Shell(const std::string& command)
 {
     std::string out;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
@@ -61,14 +61,14 @@ protected:
         char dir[] = "/tmp/package-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         s_root = dir;
-        const std::string deb = Run("ls " TAVRINE_PACKAGE_DIR "/tavrine_*.deb");
+        const std::string deb = Shell("ls " TAVRINE_PACKAGE_DIR "/tavrine_*.deb");
         ASSERT_EQ(Lines(deb).size(), 1u) << deb;
-        Run("mkdir -p " + Root("/var/lib/dpkg/info") + " " + Root("/var/lib/dpkg/updates") + " && touch " +
+        Shell("mkdir -p " + Root("/var/lib/dpkg/info") + " " + Root("/var/lib/dpkg/updates") + " && touch " +
             Root("/var/lib/dpkg/status"));
-        Run(Dpkg() + " --force-depends -i " + Lines(deb)[0]);
+        Shell(Dpkg() + " --force-depends -i " + Lines(deb)[0]);
     }
 
-    static void TearDownTestSuite() { Run("rm -rf " + s_root); }
+    static void TearDownTestSuite() { Shell("rm -rf " + s_root); }
 
     static std::string Dpkg()
     {
@@ -81,7 +81,7 @@ protected:
     static std::set<std::string> PackagedFiles()
     {
         std::set<std::string> files;
-        for (const std::string& path : Lines(Run(Dpkg() + " -L tavrine")))
+        for (const std::string& path : Lines(Shell(Dpkg() + " -L tavrine")))
         {
             struct stat st;
             if (lstat(Root(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
@@ -126,7 +126,7 @@ TEST_F(PackageTest, HoldsTheProductAndNothingElse)
 TEST_F(PackageTest, EtcFilesAreConffilesAndDependenciesAreDeclared)
 {
     const std::string fields =
-        Run("dpkg-query --admindir=" + Root("/var/lib/dpkg") + " -W -f='${Depends}\\n${Conffiles}\\n' tavrine");
+        Shell("dpkg-query --admindir=" + Root("/var/lib/dpkg") + " -W -f='${Depends}\\n${Conffiles}\\n' tavrine");
     for (const char* conffile : {"/etc/tavrine/Dorvik.rc", "/etc/tavrine/velcon.hlp", "/etc/logrotate.d/tavrine"})
         EXPECT_NE(fields.find(conffile), std::string::npos) << fields;
     EXPECT_NE(fields.find("libc6"), std::string::npos) << fields;
@@ -143,8 +143,12 @@ TEST_F(PackageTest, ExampleProfileLoadsTheShippedPluginAndKeepsItsCommentsInert)
     // A note line holding "=" or "[" would read as an entry or a section.
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);)
+    {
         if (!line.empty() && line[0] == '#')
+        {
             EXPECT_EQ(line.find_first_of("=[]"), std::string::npos) << line;
+        }
+    }
 
     CProfile profile(path.c_str());
     int devices = 0, logs = 0;
@@ -163,22 +167,22 @@ TEST_F(PackageTest, ExampleProfileLoadsTheShippedPluginAndKeepsItsCommentsInert)
 TEST_F(PackageTest, InstalledProgramsRunOnTheShippedLibraries)
 {
     const std::string env = "LD_LIBRARY_PATH=" + Root(kLibDir) + " ";
-    EXPECT_NE(Run(env + Root(kPrefix + "/sbin/dorvik") + " --version").find("current version is : 1.30.10."),
+    EXPECT_NE(Shell(env + Root(kPrefix + "/sbin/dorvik") + " --version").find("current version is : 1.30.10."),
               std::string::npos);
-    EXPECT_NE(Run(env + Root(kPrefix + "/bin/halsenctl") + " --help").find("Usage: halsenctl"), std::string::npos);
-    const std::string needed = Run("readelf -d " + Root(kPrefix + "/sbin/velcon"));
+    EXPECT_NE(Shell(env + Root(kPrefix + "/bin/halsenctl") + " --help").find("Usage: halsenctl"), std::string::npos);
+    const std::string needed = Shell("readelf -d " + Root(kPrefix + "/sbin/velcon"));
     EXPECT_NE(needed.find("[libmvraidapi.so.1]"), std::string::npos) << needed;
-    const std::string unit = Run("cat " + Root(kPrefix + "/lib/systemd/system/dorvik.service"));
+    const std::string unit = Shell("cat " + Root(kPrefix + "/lib/systemd/system/dorvik.service"));
     EXPECT_NE(unit.find("ExecStart=" + kPrefix + "/sbin/dorvik\n"), std::string::npos) << unit;
 }
 
 TEST_F(PackageTest, PurgeLeavesNothingBehind)
 {
     // What a running agent would have added.
-    Run("echo account > " + Root("/etc/tavrine/ZELRAID.PWD") + " && echo log > " +
+    Shell("echo account > " + Root("/etc/tavrine/ZELRAID.PWD") + " && echo log > " +
         Root("/var/log/tavrine/misc/Misc1.log"));
     const std::set<std::string> files = PackagedFiles();
-    Run(Dpkg() + " --purge tavrine");
+    Shell(Dpkg() + " --purge tavrine");
     for (const std::string& file : files)
         EXPECT_FALSE(Exists(Root(file))) << file;
     EXPECT_FALSE(Exists(Root("/etc/tavrine")));
