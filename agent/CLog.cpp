@@ -134,13 +134,15 @@ void ShowUrgent(const char* text)
 
 // The misc log repeats everything the agent prints, account passwords given
 // at --init among it, so only the owner may read it.
+// Every write goes to the end, so a log rotation that copies the file and
+// truncates it in place leaves no run of zeros before the next line.
 FILE* OpenPrivate(const char* path)
 {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return nullptr;
     fchmod(fd, 0600);
-    FILE* fp = fdopen(fd, "w");
+    FILE* fp = fdopen(fd, "a");
     if (!fp)
         close(fd);
     return fp;
