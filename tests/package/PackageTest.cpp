@@ -176,6 +176,15 @@ TEST_F(PackageTest, InstalledProgramsRunOnTheShippedLibraries)
     EXPECT_NE(unit.find("ExecStart=" + kPrefix + "/sbin/dorvik\n"), std::string::npos) << unit;
 }
 
+// The agent keeps its misc log open, so the rule copies and truncates it.
+TEST_F(PackageTest, LogRotationKeepsACopyAndEmptiesTheMiscLog)
+{
+    Shell("mkdir -p -m 0700 /var/log/tavrine/misc && printf 'line\\n' > /var/log/tavrine/misc/Misc3.log");
+    Shell("logrotate -f -s " + Root("/logrotate.state") + " " + Root("/etc/logrotate.d/tavrine"));
+    EXPECT_EQ(Shell("cat /var/log/tavrine/misc/Misc3.log.1"), "line\n");
+    EXPECT_EQ(Shell("cat /var/log/tavrine/misc/Misc3.log"), "");
+}
+
 TEST_F(PackageTest, PurgeLeavesNothingBehind)
 {
     // What a running agent would have added.
