@@ -29,7 +29,7 @@ using agenttest::Reply;
 class FolderCommandTest : public TestPluginAgent
 {
 protected:
-    static void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::OpenAgentConnection(c)); }
+    static void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::ConnectToAgent(c)); }
 };
 
 struct Row

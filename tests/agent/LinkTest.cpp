@@ -65,7 +65,7 @@ protected:
         ExpectAnnouncement();
     }
 
-    void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::OpenAgentConnection(c)); }
+    void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::ConnectToAgent(c)); }
 
     void ExpectAnnouncement()
     {

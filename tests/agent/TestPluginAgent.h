@@ -1,7 +1,7 @@
 #pragma once
 
+#include "AgentConnection.h"
 #include "AgentProcess.h"
-#include "CProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +14,7 @@ class TestPluginAgent : public testing::Test
 protected:
     void SetUp() override
     {
-        {
-            CProfile profile("/etc/tavrine/Dorvik.rc");
-            profile.WriteProfile("Morliven", "NumOfDevice", 1);
-            profile.WriteProfile("Morliven", "Device1", "Dev");
-            profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
-        }
+        agenttest::UseDevice("Dev", TEST_PLUGIN_PATH);
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }
