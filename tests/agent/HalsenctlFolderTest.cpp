@@ -2,14 +2,13 @@
 // the tests' plug-in as its one device.
 
 #include "AgentConnection.h"
-#include "AgentProcess.h"
 #include "FolderClient.h"
+#include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,17 +17,10 @@ namespace
 {
 using agenttest::RunHalsenctl;
 
-class HalsenctlFolderTest : public testing::Test
+class HalsenctlFolderTest : public TestPluginAgent
 {
 protected:
-    void SetUp() override
-    {
-        agenttest::UseDevice("MVP", TEST_PLUGIN_PATH);
-        m_agent.reset(new AgentProcess({}));
-        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
-    }
-
-    std::unique_ptr<AgentProcess> m_agent;
+    HalsenctlFolderTest() : TestPluginAgent("MVP") {}
 };
 
 // Identity numbers are the plug-in's own; the rest of the tree is fixed.
