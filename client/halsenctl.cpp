@@ -21,8 +21,8 @@ const char kUsageText[] =
     "       halsenctl [OPTIONS] send REQUEST...\n"
     "       halsenctl [OPTIONS] raw HEX\n"
     "       halsenctl [OPTIONS] watch SECONDS\n"
-    "       halsenctl [OPTIONS] events FOLDER [--oldest] [--limit N] [--from POS MAGIC]\n"
     "       halsenctl [OPTIONS] FOLDER-COMMAND... (below)\n"
+    "       halsenctl [OPTIONS] events FOLDER [--oldest] [--limit N] [--from POS MAGIC]\n"
     "\n"
     "Finds dorvik agents and talks to them as a management server does.\n"
     "\n"
@@ -306,9 +306,9 @@ int main(int argc, char** argv)
         return RunRaw(options);
     if (command == "watch")
         return RunWatch(options);
-    if (command == "events")
-        return RunEvents(options);
     if (halsen::IsFolderCommand(command))
         return halsen::RunFolderCommands({options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
+    if (command == "events")
+        return RunEvents(options);
     return Usage(("unknown command " + command).c_str());
 }

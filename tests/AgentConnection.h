@@ -38,35 +38,6 @@ inline ::testing::AssertionResult ConnectToAgent(halsen::Connection& connection)
     return ::testing::AssertionSuccess();
 }
 
-// The halsenctl command line up to its first command word, with what it
-// needs to be let in.
-inline std::string Halsenctl()
-{
-    return TAVRINE_BUILD_DIR "/client/halsenctl";
-}
-
-struct CommandResult
-{
-    int status = -1;
-    std::string out;
-};
-
-// Runs halsenctl with `args` (already quoted for the shell); its standard
-// error joins its output.
-inline CommandResult RunHalsenctl(const std::string& args)
-{
-    CommandResult result;
-    FILE* p = popen((Halsenctl() + " " + args + " 2>&1").c_str(), "r");
-    if (!p)
-        return result;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        result.out.append(buf.data(), n);
-    const int rc = pclose(p);
-    result.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return result;
-}
 // What answered one request: its data lines, its closing reply and the
 // notices that came meanwhile.
 struct Reply
@@ -96,5 +67,35 @@ inline Reply Ask(halsen::Connection& c, int command, const std::string& body, in
             reply.notices.push_back(p);
     }
     return reply;
+}
+
+// The halsenctl command line up to its first command word, with what it
+// needs to be let in.
+inline std::string Halsenctl()
+{
+    return TAVRINE_BUILD_DIR "/client/halsenctl";
+}
+
+struct CommandResult
+{
+    int status = -1;
+    std::string out;
+};
+
+// Runs halsenctl with `args` (already quoted for the shell); its standard
+// error joins its output.
+inline CommandResult RunHalsenctl(const std::string& args)
+{
+    CommandResult result;
+    FILE* p = popen((Halsenctl() + " " + args + " 2>&1").c_str(), "r");
+    if (!p)
+        return result;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        result.out.append(buf.data(), n);
+    const int rc = pclose(p);
+    result.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return result;
 }
 } // namespace agenttest
