@@ -284,6 +284,7 @@ int main(int argc, char** argv)
     if (command == "watch")
         return RunWatch(options);
     if (halsen::IsFolderCommand(command))
-        return halsen::RunFolderCommands({options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
+        return halsen::RunFolderCommands(
+            {options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
     return Usage(("unknown command " + command).c_str());
 }
