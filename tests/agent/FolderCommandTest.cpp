@@ -40,11 +40,7 @@ protected:
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }
 
-    static void Connect(halsen::Connection& c)
-    {
-        std::string error;
-        ASSERT_TRUE(c.Connect("127.0.0.1", halsen::kAgentPort, error)) << error;
-    }
+    static void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::ConnectToAgent(c)); }
 
     // The data lines and the closing reply of one request; notices that
     // come meanwhile are left out.
