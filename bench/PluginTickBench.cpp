@@ -1,6 +1,7 @@
 // Costs of the RAID plug-in on the simulated controller: building the tree,
-// one timer tick on a quiet controller and on one whose array changes at
-// every tick, and a full walk of the tree as a management server's listing
+// one timer tick on a quiet controller, on one that queued a driver batch of
+// events (read back through the adapter's event log) and on one whose array
+// changes at every tick, and a full walk of the tree as a management server's listing
 // makes it (dir and cd on every object).
 //
 //   tools/sandbox --sim two-adapters -- build/bench/plugin_tick_bench [ticks]
@@ -57,6 +58,25 @@ int Walk(IRiver* river)
     drops->Release();
     return objects;
 }
+
+// Reads and frees every new line of an adapter's event log; their number.
+int ReadLog(IRiver* adapter)
+{
+    IEventLog* log = nullptr;
+    if (adapter->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)) != S_OK)
+        return 0;
+    unsigned long count = 0;
+    log->GetNewCount(&count);
+    for (unsigned long i = 0; i < count; ++i)
+    {
+        char* text = nullptr;
+        unsigned long length = 1;
+        log->ReadEventLog(&text, &length);
+        delete[] text;
+    }
+    log->Release();
+    return static_cast<int>(count);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,6 +100,22 @@ int main(int argc, char** argv)
     int objects = Walk(root);
     Measure("tick, quiet controller", ticks, [&] { return tick() == S_OK; });
     IRiver* adapter = Child(root, "MVP1");
+    int lines = 0;
+    if (adapter)
+        Measure("tick with 20 events, and their read", ticks,
+                [&]
+                {
+                    zelsim::UpdateState(
+                        [](zelsim::SimState& s)
+                        {
+                            for (uint32_t i = 0; i < 20; ++i)
+                                zelsim::QueueEvent(s, zelsim::EV_SYNC_ABORT, zelsim::kError, {0, i});
+                        });
+                    tick();
+                    lines += ReadLog(adapter);
+                });
+    if (lines != 20 * ticks)
+        fprintf(stderr, "plugin_tick_bench: %d event lines read instead of %d\n", lines, 20 * ticks);
     IRiver* array = adapter ? Child(adapter, "System") : nullptr;
     if (!array || array->invoke("SyncArray", "512") != S_OK)
     {
