@@ -1,0 +1,27 @@
+#pragma once
+
+// halsenctl's folder commands: dir, cd, get, set, invoke, tree and wait,
+// run in order on one connection.
+
+#include <string>
+#include <vector>
+
+namespace halsen
+{
+struct FolderRun
+{
+    std::string host;
+    int port = 0;
+    int timeoutMs = 5000;
+    int stamp = 1;
+    // The command words, starting with a folder command.
+    std::vector<std::string> words;
+};
+
+bool IsFolderCommand(const std::string& word);
+// The part of halsenctl's usage text that tells the folder commands.
+const char* FolderUsage();
+// Runs the commands; the exit status (0 done, 1 an error reply, 2 bad
+// usage, 3 the connection failed).
+int RunFolderCommands(const FolderRun& run);
+} // namespace halsen
