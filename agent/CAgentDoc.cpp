@@ -8,6 +8,7 @@
 #include "CProfile.h"
 #include "CSignalPipe.h"
 #include "CSvrSocket.h"
+#include "CUserGroup.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
 
@@ -292,6 +293,7 @@ void CAgentDoc::ProcessSignal()
 void CAgentDoc::OnNewDocument()
 {
     InitRiver();
+    InitUserGroup();
     ListenServerCall();
     ListenServerNotice();
     m_bNetworkOpened = true;
@@ -354,6 +356,13 @@ void CAgentDoc::InitRiver()
         folder->Init(m_pRoot->GetPea(), this, CreateObject(path));
         m_pRoot->GetPea()->AddPea(pea);
     }
+}
+
+void CAgentDoc::InitUserGroup()
+{
+    CUserGroup* group = new CUserGroup;
+    group->Init(m_pRoot->GetPea(), this);
+    m_pRoot->GetPea()->AddPea(group->GetPea());
 }
 
 IRiver* CAgentDoc::CreateObject(const char* path)
@@ -478,7 +487,9 @@ void CAgentDoc::AddConnectionsToSets()
 {
     for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
     {
-        m_FdSet.Set(pSvr->GetSd());
+        // A connection paused after failed logons is not read meanwhile.
+        if (!pSvr->IsPaused())
+            m_FdSet.Set(pSvr->GetSd());
         if (pSvr->HasPendingOutput())
             m_WriteSet.Set(pSvr->GetSd());
     }

@@ -137,6 +137,14 @@ protected:
     // nothing to compute and answers 0.
     int OnGetProperty(const char* name, CString& value);
     CSvrSocket* GetCurrentSvr() const { return m_pCurSvr; }
+    CAgentDoc* GetDoc() const { return m_pDoc; }
+    // The user handle of the connection whose command is being served, or
+    // null.
+    void* GetCaller() const;
+    // Removes an entry and destroys it (with its folder, for an object).
+    void RemovePea(CPea* pea);
+    // Sends the line as a data line of the message.
+    void SendLine(CMessage* message, const CString& line);
 
 private:
     // Lets through only what a connection without a valid user may send,
@@ -159,7 +167,6 @@ private:
     // name@attribute@rights of a method entry.
     void MethodLine(const CPea* method, unsigned rights, CString& line) const;
     int RunMethod(CMessage* message, const CString& method, const CString& args);
-    void SendLine(CMessage* message, const CString& line);
 
     // The pea embedded in a folder, which leads back to it.
     class CFolderPea : public CPea
@@ -175,8 +182,6 @@ private:
     // Splits text at its first "@", which must follow at least one
     // character; false when there is none such.
     static bool SplitField(const CString& text, CString& field, CString& rest);
-    // Removes an entry and destroys it (with its folder, for an object).
-    void RemovePea(CPea* pea);
     CPea* UpdatePea(CPea* pea, const CString& name, const CString& attribute, const CString& value);
     CPea* NewLeaf(const CString& name, const CString& attribute, const CString& value);
     CPea* NewFolder(const CString& name, const CString& attribute, const CString& value);

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -63,6 +64,8 @@ Connection::Status Connection::Receive(Packet& out, int timeoutMs)
         switch (m_reader.Next(out))
         {
         case PacketReader::kPacket:
+            if (m_answerPings && out.kind == kNotice && out.command == kPing)
+                Answer(out);
             return kGot;
         case PacketReader::kMalformed:
             return kBroken;
@@ -99,11 +102,54 @@ Connection::Status Connection::Request(const Packet& request, std::vector<Packet
     }
 }
 
+// The agent sends a ping back unless it is already a closing reply.
+void Connection::Answer(const Packet& ping)
+{
+    Packet answer = ping;
+    answer.kind = kFinish;
+    Send(answer);
+}
+
+bool Connection::LogOn(const std::string& user, const std::string& password, std::string& error,
+                       const unsigned long location[2], int timeoutMs)
+{
+    const std::string credential = EncodeCredential(user, password);
+    if (credential.empty())
+    {
+        error = "cannot encode the credential";
+        return false;
+    }
+    Packet request;
+    request.command = kAccess;
+    request.body = LogonBody(location, credential);
+    std::vector<Packet> replies;
+    const Status status = Request(request, replies, timeoutMs);
+    if (status != kGot)
+    {
+        error = "no answer to the logon";
+        return false;
+    }
+    unsigned handle = 0;
+    for (const Packet& p : replies)
+    {
+        if (p.kind == kData && p.body.compare(0, 6, "logon ") == 0)
+            handle = static_cast<unsigned>(strtoul(p.body.c_str() + 6, nullptr, 16));
+    }
+    if (ReplyCode(replies.back()) != 800 || handle == 0)
+    {
+        error = "logon of " + user + " refused: " + replies.back().body;
+        return false;
+    }
+    m_logon = handle;
+    return true;
+}
+
 void Connection::Close()
 {
     if (m_fd >= 0)
         close(m_fd);
     m_fd = -1;
     m_reader = PacketReader();
+    m_logon = 0;
 }
 } // namespace halsen
