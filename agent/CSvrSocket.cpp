@@ -48,7 +48,22 @@ void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
         return;
     CString label;
     label.Format("%s(%d) :", direction, nOctet);
-    CLog::ShowMessage(label, pMsg);
+    const int nAt = pMsg->m_nCommand == CVirtualFolder::kCmdAccess ? pMsg->m_strBody.FindIndex('@') : -1;
+    if (nAt < 0)
+    {
+        CLog::ShowMessage(label, pMsg);
+        return;
+    }
+    // The credential holds the password all but in the clear: it never
+    // goes to the log.
+    CMessage shown;
+    shown.m_nCommand = pMsg->m_nCommand;
+    shown.m_nStamp = pMsg->m_nStamp;
+    shown.m_nType = pMsg->m_nType;
+    shown.m_strBody = pMsg->m_strBody;
+    shown.m_strBody.Left(nAt + 1);
+    shown.m_strBody += "...";
+    CLog::ShowMessage(label, &shown);
 }
 
 bool IsBlank(const CString& text)

@@ -4,6 +4,7 @@
 #include "AgentProcess.h"
 #include "CProfile.h"
 #include "HalsenClient.h"
+#include "LogonHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -41,15 +42,12 @@ protected:
             profile.WriteProfile("Morliven", "Device1", "Dev");
             profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
         }
+        logontest::CreateAdmin();
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }
 
-    static void Connect(halsen::Connection& c)
-    {
-        std::string error;
-        ASSERT_TRUE(c.Connect("127.0.0.1", halsen::kAgentPort, error)) << error;
-    }
+    static void Connect(halsen::Connection& c) { logontest::ConnectAndLogOn(c); }
 
     // The data lines and the closing reply of one request; notices that
     // come meanwhile are left out.
@@ -126,7 +124,6 @@ TEST_F(FolderCommandTest, CommandsAnswerWithTheirLinesAndCodes)
         {halsen::kGet, ".", {".@MVP1@o--@26"}, "800@Functional"},
         {halsen::kCd, "\\", {}, "800@Functional"},
         {halsen::kGet, ".", {".@" + host + "@o--@2"}, "800@Functional"},
-        {halsen::kAccess, "credential", {}, "801@Error"},
     };
     halsen::Connection c;
     Connect(c);
