@@ -48,7 +48,8 @@ void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
         return;
     CString label;
     label.Format("%s(%d) :", direction, nOctet);
-    const int nAt = pMsg->m_nCommand == CVirtualFolder::kCmdAccess ? pMsg->m_strBody.FindIndex('@') : -1;
+    const bool bRequest = pMsg->m_nType != CMessage::kData && pMsg->m_nType != CMessage::kFinish;
+    const int nAt = bRequest && pMsg->m_nCommand == CVirtualFolder::kCmdAccess ? pMsg->m_strBody.FindIndex('@') : -1;
     if (nAt < 0)
     {
         CLog::ShowMessage(label, pMsg);

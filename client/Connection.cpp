@@ -53,6 +53,7 @@ bool Connection::SendRaw(const std::string& bytes)
             return false;
         done += static_cast<size_t>(n);
     }
+    m_lastSent = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -64,16 +65,23 @@ Connection::Status Connection::Receive(Packet& out, int timeoutMs)
         switch (m_reader.Next(out))
         {
         case PacketReader::kPacket:
-            if (m_answerPings && out.kind == kNotice && out.command == kPing)
-                Answer(out);
+            if (m_keepAliveMs > 0 && out.kind == kNotice && out.command == kPing)
+                SendKeepAlive();
             return kGot;
         case PacketReader::kMalformed:
             return kBroken;
         case PacketReader::kNeedMore:
             break;
         }
-        if (!WaitReadable(m_fd, deadline.Left()))
-            return kTimeout;
+        const int left = deadline.Left();
+        if (!WaitReadable(m_fd, KeepAliveWait(left)))
+        {
+            if (m_keepAliveMs > 0 && KeepAliveWait(left) == 0)
+                SendKeepAlive();
+            else if (deadline.Left() == 0)
+                return kTimeout;
+            continue;
+        }
         char buf[65536];
         const ssize_t n = recv(m_fd, buf, sizeof buf, 0);
         if (n == 0)
@@ -102,12 +110,23 @@ Connection::Status Connection::Request(const Packet& request, std::vector<Packet
     }
 }
 
-// The agent sends a ping back unless it is already a closing reply.
-void Connection::Answer(const Packet& ping)
+int Connection::KeepAliveWait(int leftMs) const
 {
-    Packet answer = ping;
-    answer.kind = kFinish;
-    Send(answer);
+    if (m_keepAliveMs <= 0)
+        return leftMs;
+    const auto since = std::chrono::steady_clock::now() - m_lastSent;
+    const long due = m_keepAliveMs - static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    return due <= 0 ? 0 : (due < leftMs ? static_cast<int>(due) : leftMs);
+}
+
+// A ping that already is a closing reply is taken by the agent as a sign of
+// life and not answered.
+void Connection::SendKeepAlive()
+{
+    Packet ping;
+    ping.command = kPing;
+    ping.kind = kFinish;
+    Send(ping);
 }
 
 bool Connection::LogOn(const std::string& user, const std::string& password, std::string& error,

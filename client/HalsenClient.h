@@ -5,6 +5,7 @@
 // replies. halsenctl and the tests talk to agents through it as a
 // management server would.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -190,16 +191,22 @@ public:
                const unsigned long location[2] = nullptr, int timeoutMs = 10000);
     // The handle of the last good logon, 0 before one.
     unsigned LogonHandle() const { return m_logon; }
-    // When on, every keep-alive ping of the agent is answered at once, as
-    // it arrives, so a connection that only listens keeps its logons.
-    void AnswerPings(bool on) { m_answerPings = on; }
+    // The agent logs off the logons of a connection silent for two minutes
+    // and drops one silent for 22. With an interval (milliseconds, 0 for
+    // none), a connection that only listens sends a ping that wants no
+    // answer whenever it has sent nothing that long, and answers the
+    // agent's pings as Receive meets them.
+    void KeepAlive(int intervalMs) { m_keepAliveMs = intervalMs; }
 
 private:
-    void Answer(const Packet& ping);
+    // Milliseconds to wait for input before the next keep-alive is due.
+    int KeepAliveWait(int leftMs) const;
+    void SendKeepAlive();
 
     int m_fd = -1;
     PacketReader m_reader;
     unsigned m_logon = 0;
-    bool m_answerPings = false;
+    int m_keepAliveMs = 0;
+    std::chrono::steady_clock::time_point m_lastSent = std::chrono::steady_clock::now();
 };
 } // namespace halsen

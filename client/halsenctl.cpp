@@ -46,7 +46,8 @@ const char kUsageText[] =
     "  --address ADDR   where discover sends its request (default 255.255.255.255)\n"
     "  --request TEXT   the discovery request (default \"TAVRINE_HALSEN#\")\n"
     "  --stamp N        stamp word of the first request, counted up (default 1)\n"
-    "  --user NAME      log NAME on first and keep the logon (pings are answered);\n"
+    "  --user NAME      log NAME on first and keep the logon (a silent connection\n"
+    "                   pings the agent every minute and answers its pings);\n"
     "                   the password is asked for without echo, or taken from\n"
     "                   $HALSEN_PASSWORD or the first line of --password-file\n"
     "  --password-file FILE  read the password of --user from FILE\n"
@@ -54,6 +55,9 @@ const char kUsageText[] =
     "\n"
     "Exit status: 0 done; 1 an error reply, or no agent answered; 2 bad usage;\n"
     "3 the connection failed, was closed by the agent or timed out.\n";
+
+// Well inside the agent's two minutes of silence that end a logon.
+const int kKeepAliveMs = 60000;
 
 struct Options
 {
@@ -170,7 +174,7 @@ bool Connect(const Options& options, halsen::Connection& connection)
                       (options.user.empty() || connection.LogOn(options.user, password, error, location));
     if (!done)
         fprintf(stderr, "halsenctl: %s\n", error.c_str());
-    connection.AnswerPings(true);
+    connection.KeepAlive(kKeepAliveMs);
     return done;
 }
 
