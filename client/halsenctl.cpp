@@ -54,7 +54,8 @@ const char kUsageText[] =
     "  -h, --help       this text\n"
     "\n"
     "Exit status: 0 done; 1 an error reply, or no agent answered; 2 bad usage;\n"
-    "3 the connection failed, was closed by the agent or timed out.\n";
+    "3 the connection failed, the logon was refused, the agent closed the\n"
+    "connection or it timed out.\n";
 
 // Well inside the agent's two minutes of silence that end a logon.
 const int kKeepAliveMs = 60000;
