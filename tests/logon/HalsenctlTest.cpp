@@ -2,6 +2,7 @@
 // ping and the root is served without a good logon.
 
 #include "LogonFixture.h"
+#include "TmuxSession.h"
 
 #include <array>
 #include <cstdio>
@@ -71,5 +72,22 @@ TEST_F(HalsenctlTest, TheUserIsLoggedOnBeforeTheRequests)
         EXPECT_EQ(result.status, c.status) << result.out;
         EXPECT_NE(result.out.find(c.shown), std::string::npos) << result.out;
     }
+}
+// Asked on its terminal, the password is not echoed, and the terminal
+// echoes again once it is read.
+TEST_F(HalsenctlTest, ThePasswordTypedOnTheTerminalIsNotShown)
+{
+    tmuxtest::TmuxSession tty("env -u HALSEN_PASSWORD " + std::string(TAVRINE_BUILD_DIR) +
+                              "/client/halsenctl --user admin send 'cd Users' dir; read -p 'again: ' x; echo got $x");
+    ASSERT_TRUE(tty.Started());
+    EXPECT_SCREEN(tty, "Password:");
+    tty.Type(kAdminPassword);
+    tty.Keys({"Enter"});
+    EXPECT_SCREEN(tty, "data    admin@or-@13");
+    EXPECT_EQ(tty.Screen().find(kAdminPassword), std::string::npos) << tty.Screen();
+    tty.Type("visible");
+    EXPECT_SCREEN(tty, "again: visible");
+    tty.Keys({"Enter"});
+    EXPECT_SCREEN(tty, "got visible");
 }
 } // namespace
