@@ -79,7 +79,9 @@ bool CEventFile::Open(const char* path, bool bWrite)
     }
     m_nFileLength = static_cast<uint32_t>(st.st_size);
     m_nLength = m_nFileLength;
-    if (!ReadWord(kWord, m_nMagic))
+    // Enumerations take a magic word of 0 for a missing log, so a header
+    // without one is no log at all.
+    if (!ReadWord(kWord, m_nMagic) || m_nMagic == 0)
     {
         Close();
         return false;

@@ -36,7 +36,8 @@ public:
     CEventFile(const CEventFile&) = delete;
     CEventFile& operator=(const CEventFile&) = delete;
 
-    // Opens an existing log; false when there is none or it has no header.
+    // Opens an existing log; false when there is none, it has no header or
+    // its header lost the magic word.
     bool Open(const char* path, bool bWrite);
     void Close();
     // Puts a log holding only its header at `path` in one step; the file is

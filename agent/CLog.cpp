@@ -98,6 +98,22 @@ bool HasNoLog(const char* path)
     return st.st_size < CEventFile::kHeaderSize;
 }
 
+// A readable file with a whole header that still is no log (its magic word
+// is gone) would take every new event and never list one. It is moved to
+// "<path>.bad", keeping its bytes, so that a fresh log can take its place.
+bool SetAsideDamagedLog(const char* path)
+{
+    CEventFile probe;
+    if (access(path, R_OK | W_OK) != 0 || probe.Open(path, false))
+        return false;
+    CString aside(path);
+    aside += ".bad";
+    if (rename(path, aside) != 0)
+        return false;
+    ::ShowInfo("The event log %s was damaged and is kept as %s\n", path, aside.GetBuffer());
+    return true;
+}
+
 // Formats like printf, cutting at CLog::kMaxInfo characters, and hands the
 // text to `show`.
 void ShowFormatted(void (*show)(const char*), const char* fmt, va_list args)
@@ -118,13 +134,15 @@ void ShowUrgent(const char* text)
 
 // The misc log repeats everything the agent prints, account passwords given
 // at --init among it, so only the owner may read it.
+// Every write goes to the end, so a log rotation that copies the file and
+// truncates it in place leaves no run of zeros before the next line.
 FILE* OpenPrivate(const char* path)
 {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return nullptr;
     fchmod(fd, 0600);
-    FILE* fp = fdopen(fd, "w");
+    FILE* fp = fdopen(fd, "a");
     if (!fp)
         close(fd);
     return fp;
@@ -316,7 +334,9 @@ bool CLog::Store()
     rec.title = m_strTitle;
     rec.detail = m_strDetail;
     CEventFile file;
-    if (OpenFile(file, true) && file.Append(rec))
+    const bool open =
+        OpenFile(file, true) || (SetAsideDamagedLog(path) && CEventFile::Create(path) && OpenFile(file, true));
+    if (open && file.Append(rec))
         return true;
     ::ShowInfo("Can not store the event in %s: %s\n", path.GetBuffer(), strerror(errno));
     return false;

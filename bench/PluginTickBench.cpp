@@ -1,43 +1,23 @@
 // Costs of the RAID plug-in on the simulated controller: building the tree,
-// one timer tick on a quiet controller and on one whose array changes at
-// every tick, and a full walk of the tree as a management server's listing
+// one timer tick on a quiet controller, on one that queued a driver batch of
+// events (read back through the adapter's event log) and on one whose array
+// changes at every tick, and a full walk of the tree as a management server's listing
 // makes it (dir and cd on every object).
 //
 //   tools/sandbox --sim two-adapters -- build/bench/plugin_tick_bench [ticks]
 
 #include "PluginInterfaces.h"
-#include "SimModel.h"
-#include "SimStore.h"
+#include "SimBench.h"
 
 #include <dlfcn.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-uint32_t Requests()
-{
-    uint32_t n = 0;
-    zelsim::UpdateState([&](zelsim::SimState& s) { n = s.counters.ioctls; });
-    return n;
-}
-
-void Measure(const char* name, int rounds, const std::function<void()>& round)
-{
-    uint32_t before = Requests();
-    Clock::time_point start = Clock::now();
-    for (int i = 0; i < rounds; ++i)
-        round();
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    printf("%-34s %9.3f ms each  %7.1f driver requests each  (%d rounds)\n", name, ms / rounds,
-           double(Requests() - before) / rounds, rounds);
-}
+using simbench::Measure;
 
 IRiver* Child(IRiver* river, const char* name)
 {
@@ -78,6 +58,25 @@ int Walk(IRiver* river)
     drops->Release();
     return objects;
 }
+
+// Reads and frees every new line of an adapter's event log; their number.
+int ReadLog(IRiver* adapter)
+{
+    IEventLog* log = nullptr;
+    if (adapter->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&log)) != S_OK)
+        return 0;
+    unsigned long count = 0;
+    log->GetNewCount(&count);
+    for (unsigned long i = 0; i < count; ++i)
+    {
+        char* text = nullptr;
+        unsigned long length = 1;
+        log->ReadEventLog(&text, &length);
+        delete[] text;
+    }
+    log->Release();
+    return static_cast<int>(count);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -97,10 +96,26 @@ int main(int argc, char** argv)
     auto create = reinterpret_cast<PFNCREATEINSTANCE>(dlsym(library, "CreateInstance"));
     auto tick = reinterpret_cast<PFNMVRAIDTIMERPROC>(dlsym(library, "MVRaid_TimerProc"));
     IRiver* root = nullptr;
-    Measure("building the tree", 1, [&] { create(IID_IRiver, reinterpret_cast<void**>(&root)); });
+    Measure("building the tree", 1, [&] { return create(IID_IRiver, reinterpret_cast<void**>(&root)) == S_OK; });
     int objects = Walk(root);
-    Measure("tick, quiet controller", ticks, [&] { tick(); });
+    Measure("tick, quiet controller", ticks, [&] { return tick() == S_OK; });
     IRiver* adapter = Child(root, "MVP1");
+    int lines = 0;
+    if (adapter)
+        Measure("tick with 20 events, and their read", ticks,
+                [&]
+                {
+                    zelsim::UpdateState(
+                        [](zelsim::SimState& s)
+                        {
+                            for (uint32_t i = 0; i < 20; ++i)
+                                zelsim::QueueEvent(s, zelsim::EV_SYNC_ABORT, zelsim::kError, {0, i});
+                        });
+                    tick();
+                    lines += ReadLog(adapter);
+                });
+    if (lines != 20 * ticks)
+        fprintf(stderr, "plugin_tick_bench: %d event lines read instead of %d\n", lines, 20 * ticks);
     IRiver* array = adapter ? Child(adapter, "System") : nullptr;
     if (!array || array->invoke("SyncArray", "512") != S_OK)
     {
@@ -112,11 +127,11 @@ int main(int argc, char** argv)
             [&]
             {
                 zelsim::UpdateState([](zelsim::SimState& s) { zelsim::Step(s, 1000); });
-                tick();
+                return tick() == S_OK;
             });
     char title[64];
     snprintf(title, sizeof title, "full tree walk (%d objects)", objects);
-    Measure(title, ticks, [&] { Walk(root); });
+    Measure(title, ticks, [&] { return Walk(root) == objects; });
     array->Release();
     adapter->Release();
     root->Release();

@@ -1,5 +1,7 @@
 // halsenctl: finds dorvik agents and talks to them as a management server.
 
+#include "ExitStatus.h"
+#include "FolderCommands.h"
 #include "HalsenClient.h"
 
 #include <cctype>
@@ -12,19 +14,12 @@
 
 namespace
 {
-enum ExitStatus
-{
-    kOk = 0,
-    kErrorReply = 1,
-    kUsage = 2,
-    kTransport = 3,
-};
-
 const char kUsageText[] =
     "Usage: halsenctl [OPTIONS] discover\n"
     "       halsenctl [OPTIONS] send REQUEST...\n"
     "       halsenctl [OPTIONS] raw HEX\n"
     "       halsenctl [OPTIONS] watch SECONDS\n"
+    "       halsenctl [OPTIONS] FOLDER-COMMAND... (below)\n"
     "\n"
     "Finds dorvik agents and talks to them as a management server does.\n"
     "\n"
@@ -74,7 +69,7 @@ struct Options
 
 int Usage(const char* problem)
 {
-    fprintf(stderr, "halsenctl: %s\n\n%s", problem, kUsageText);
+    fprintf(stderr, "halsenctl: %s\n\n%s\n%s", problem, kUsageText, halsen::FolderUsage());
     return kUsage;
 }
 
@@ -97,7 +92,7 @@ int ParseOptions(int argc, char** argv, Options& options)
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help")
         {
-            fputs(kUsageText, stdout);
+            printf("%s\n%s", kUsageText, halsen::FolderUsage());
             return kOk;
         }
         const bool takesValue = arg == "--host" || arg == "--port" || arg == "--timeout" || arg == "--address" ||
@@ -204,7 +199,8 @@ int Judge(const halsen::Packet& request, const halsen::Packet& last)
     if (last.kind == halsen::kNotice && last.command == halsen::kClose)
         return request.command == halsen::kClose ? kOk : ReportEnd(halsen::Connection::kClosed);
     const int code = halsen::ReplyCode(last);
-    return code == -1 || code == 800 ? kOk : kErrorReply;
+    // A get of a plug-in property closes with 0@Functional.
+    return code == -1 || code == 800 || code == 0 ? kOk : kErrorReply;
 }
 
 int RunSend(const Options& options)
@@ -316,5 +312,10 @@ int main(int argc, char** argv)
         return RunRaw(options);
     if (command == "watch")
         return RunWatch(options);
+    if (halsen::IsFolderCommand(command))
+    {
+        auto connect = [&options](halsen::Connection& connection) { return Connect(options, connection); };
+        return halsen::RunFolderCommands({connect, Timeout(options, 5000), options.stamp, options.words});
+    }
     return Usage(("unknown command " + command).c_str());
 }

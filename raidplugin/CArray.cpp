@@ -192,13 +192,24 @@ CDevice* CArray::CreateDeviceObject(int diskNumber)
     return ListChild(disk, disk->Create(this, name, number / 2, number % 2, m_adapterID));
 }
 
-void CArray::OnClockTick()
+bool CArray::Reread()
 {
     if (!SelectAdapter(m_adapterID))
-        return;
+        return false;
     CDevice::OnRefresh();
     ScanMembers();
-    IssueNotification(NOTICE_CHANGED);
+    return true;
+}
+
+// A server's refresh counts the members anew too: the driver API tells a
+// configuration change only once, so when another refresh read the tables
+// first, no tick would ever bring the members in step.
+void CArray::OnRefresh() { Reread(); }
+
+void CArray::OnClockTick()
+{
+    if (Reread())
+        IssueNotification(NOTICE_CHANGED);
 }
 
 unsigned long CArray::MarkerOfAction(raeIgnoreFix action)

@@ -20,6 +20,7 @@ public:
     virtual int Create(CDevice* parent, const char* name, unsigned long logical, unsigned long adapterID);
     int InitialProperty() override;
     int InitialMethod() override;
+    void OnRefresh() override;
     void OnClockTick() override;
     STATUS InvokeDispatch(const char* method, const char* args) override;
 
@@ -35,6 +36,9 @@ protected:
     ~CArray() override = default;
 
 private:
+    // Reads the array's properties and members anew; false when its
+    // adapter cannot be selected.
+    bool Reread();
     // Lists the members the driver reports and removes those gone.
     void ScanMembers();
     CDevice* CreateDeviceObject(int diskNumber);

@@ -42,3 +42,10 @@ void CBatteryChannel::OnRefresh()
     m_Reading = tagBATTERYREADING{0, 0, CHARGE_STATUS_UNKNOWN, 0};
     ScanChannel();
 }
+
+void CBatteryChannel::Publish(const tagBATTERYREADING& reading)
+{
+    m_Reading = reading;
+    InitialProperty();
+    IssueNotification(NOTICE_CHANGED);
+}

@@ -28,6 +28,8 @@ public:
     void OnRefresh() override;
 
     const tagBATTERYREADING& GetReading() const { return m_Reading; }
+    // Shows readings the adapter's poll took, and tells the folder.
+    void Publish(const tagBATTERYREADING& reading);
 
 protected:
     ~CBatteryChannel() override = default;
@@ -35,6 +37,5 @@ protected:
     void ScanChannel() override;
 
 private:
-
     tagBATTERYREADING m_Reading{0, 0, CHARGE_STATUS_UNKNOWN, 0};
 };

@@ -312,6 +312,10 @@ int CIOP::CheckBattery()
                                       true);
         changed |= UpdateBatteryField(m_Battery.m_iChargeCycle, reading.m_iChargeCycle, "BatteryChargeCycle");
     }
+    // The battery object shows the same readings as the adapter.
+    CBatteryChannel* battery = dynamic_cast<CBatteryChannel*>(FindDevice(kBatteryIndex, TYPE_BATTERY_CHANNEL));
+    if (changed && battery)
+        battery->Publish(m_Battery);
     if (!changed && ++m_nBatteryPolls < kNoticeEveryPolls)
         return 0;
     m_nBatteryPolls = 1;

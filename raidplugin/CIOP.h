@@ -2,6 +2,7 @@
 
 #include "CBatteryChannel.h"
 #include "CChannel.h"
+#include "CEventLog.h"
 #include "CString.h"
 #include "Raidapi.h"
 
@@ -10,9 +11,9 @@
 class CArray;
 
 // One RAID controller ("MVP%d"): lists its channels and arrays, publishes
-// the controller's resources and settings, and offers the methods that
-// change them.
-class CIOP : public CChannel
+// the controller's resources and settings, offers the methods that change
+// them, and keeps the controller's events until the agent reads them.
+class CIOP : public CChannel, public IEventLog
 {
 public:
     // Takes its start values from the driver and the profile, with the
@@ -29,9 +30,27 @@ public:
     void OnClockTick() override;
     STATUS InvokeDispatch(const char* method, const char* args) override;
 
+    // Shared by the river's and the event log's interface tables.
+    long AddRef() override { return CChannel::AddRef(); }
+    long Release() override { return CChannel::Release(); }
+    STATUS QueryInterface(unsigned iid, void** out) override;
+
+    // IEventLog. ClearLog empties this adapter's log and the driver's
+    // queue; ReadEventLog hands out one line per call (S_FALSE and no text
+    // when none is left): *length comes in as the number of lines asked
+    // for (1) and goes out as the line's length.
+    STATUS ClearLog() override;
+    STATUS ReadEventLog(char** text, unsigned long* length) override;
+    STATUS GetNewCount(unsigned long* count) override;
+    // Queues the driver's events of this adapter behind the unread ones.
+    void LogEvent(const rasEvent* events, int count);
+
     // Asks the driver whether the configuration changed and, if so, brings
     // the tree in step.
     void PollDriver();
+    // Takes the driver's new events and queues each on the adapter it
+    // concerns; events that name no adapter go to the first.
+    static void CollectEvents();
     int CheckEnclosure();
     // Publishes battery readings that changed; 1 when it sent a notice.
     int CheckBattery();
@@ -57,6 +76,7 @@ private:
     static const tagMETHOD s_Methods[];
 
     void ReadStartValues();
+    static CIOP* AdapterFor(const rasEvent& event);
     void WriteControllerInfo();
     void CreateChannelObjects();
     CDevice* CreateIDEChannel(unsigned long index);
@@ -112,6 +132,7 @@ private:
     unsigned long m_ulWriteMode = static_cast<unsigned long>(-1);
     tagBATTERYREADING m_Battery{0, 0, 0, 0};
     int m_nBatteryPolls = 0;
+    CEventLog m_EventLog;
 
     static bool m_hasBattery;
 };

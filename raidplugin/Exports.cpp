@@ -41,6 +41,7 @@ STATUS MVRaid_TimerProc()
     CTimerHold hold;
     long previous = SelectedAdapter();
     bool check = ++g_nTimerTicks >= kChecksEveryTicks;
+    CIOP::CollectEvents();
     // By position: a notice may lead the agent to release objects.
     for (int i = 1; i <= adapters.GetCount(); ++i)
         adapters.GetAt(i)->PollDriver();

@@ -289,6 +289,26 @@ void TwoAdapters(SimState& s)
     PresetArray(s, 5, RAID_PARITY, {12, 13, 14}, "Vault");
 }
 
+// As large as the driver goes: every disk of both adapters in one of its
+// eight arrays.
+void TwoAdaptersFull(SimState& s)
+{
+    SetupDriver(s, 2);
+    for (int p = 0; p < DISKS_PER_ADAPTER; p++)
+    {
+        PutDisk(s, 0, p, p < 4 ? "ZELSIM HD-40G" : "ZELSIM HD-80G", p < 4 ? kDisk40G : kDisk80G);
+        PutDisk(s, 1, p, p < 5 ? "ZELSIM HD-80G" : "ZELSIM XL-160G", p < 5 ? kDisk80G : kDisk160G);
+    }
+    PresetArray(s, 0, RAID_MIRRORING, {0, 1}, "Boot");
+    PresetArray(s, 1, RAID_DISTRIBUTED_PARITY, {2, 3, 4}, "Data");
+    PresetArray(s, 2, RAID_STRIPING, {5, 6}, "Fast");
+    PresetArray(s, 3, RAID_JBOD, {7}, "Single");
+    PresetArray(s, 4, RAID_MIRRORING, {8, 9}, "Logs");
+    PresetArray(s, 5, RAID_PARITY, {10, 11, 12}, "Vault");
+    PresetArray(s, 6, RAID_SPANNING, {13, 14}, "Media");
+    PresetArray(s, 7, RAID_JBOD, {15}, "Spare");
+}
+
 void EnclosureBattery(SimState& s)
 {
     SetupDriver(s, 1);
@@ -312,6 +332,7 @@ struct Preset
 const Preset kPresets[] = {
     {"one-adapter", OneAdapter},
     {"two-adapters", TwoAdapters},
+    {"two-adapters-full", TwoAdaptersFull},
     {"enclosure-battery", EnclosureBattery},
 };
 
@@ -524,7 +545,7 @@ bool InitPreset(SimState& s, const std::string& name)
 
 const char* PresetNames()
 {
-    return "one-adapter, two-adapters, enclosure-battery";
+    return "one-adapter, two-adapters, two-adapters-full, enclosure-battery";
 }
 
 void QueueEvent(SimState& s, uint32_t id, uint32_t level, std::initializer_list<uint32_t> params)

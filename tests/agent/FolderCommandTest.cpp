@@ -1,8 +1,8 @@
 // The folder commands as a management server meets them: the real dorvik
 // in the sandbox with the tests' plug-in as its one device.
 
+#include "AgentConnection.h"
 #include "AgentProcess.h"
-#include "CProfile.h"
 #include "HalsenClient.h"
 #include "LogonHelpers.h"
 
@@ -36,12 +36,7 @@ class FolderCommandTest : public testing::Test
 protected:
     void SetUp() override
     {
-        {
-            CProfile profile("/etc/tavrine/Dorvik.rc");
-            profile.WriteProfile("Morliven", "NumOfDevice", 1);
-            profile.WriteProfile("Morliven", "Device1", "Dev");
-            profile.WriteProfile("Morliven", "Path1", TEST_PLUGIN_PATH);
-        }
+        agenttest::UseDevice("Dev", TEST_PLUGIN_PATH);
         logontest::CreateAdmin();
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();

@@ -1,4 +1,5 @@
 #include "AgentProcess.h"
+#include "CLog.h"
 #include "CProfile.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,20 @@ TEST(MiscLogTest, IsReadableByItsOwnerOnly)
     struct stat st;
     ASSERT_EQ(stat(MiscLog(2).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Log rotation copies a running agent's log and truncates it in place.
+TEST(MiscLogTest, TruncationInPlaceLeavesNoHoleBeforeTheNextLine)
+{
+    WriteFile(kProfile, "[LogFile]\nMaxNumber=10\nNextNumber=6\n");
+    ClearMiscLogs();
+    CLog::OpenLogfile();
+    CLog::ShowInfo("before the rotation\n");
+    CLog::FlushLog();
+    fs::resize_file(MiscLog(6), 0);
+    CLog::ShowInfo("after\n");
+    CLog::CloseLogfile();
+    EXPECT_EQ(ReadFile(MiscLog(6)), "after\n");
 }
 
 TEST(MiscLogTest, MissingDirectoryIsReportedAndTheAgentRunsOn)

@@ -223,6 +223,21 @@ TEST_F(EventStoreTest, ClearDuringAnEnumerationRefusesToResume)
     EXPECT_EQ(fresh.events, Texts({9}));
 }
 
+// A header whose magic word was wiped reads as no log, so a store into it
+// would be taken and never listed: the file is kept aside instead.
+TEST_F(EventStoreTest, LogWithoutMagicWordIsSetAsideAndMadeAnew)
+{
+    StoreMany(2);
+    std::string damaged = ReadBytes(kLogPath);
+    damaged.replace(4, 4, std::string(4, '\0'));
+    WriteBytes(kLogPath, damaged);
+    EXPECT_FALSE(List(0, 0).opened);
+
+    ASSERT_TRUE(StoreEvent(EventText(3)));
+    EXPECT_EQ(List(0, 0).events, Texts({3}));
+    EXPECT_EQ(ReadBytes((std::string(kLogPath) + ".bad").c_str()), damaged);
+}
+
 TEST_F(EventStoreTest, PositionsOutsideTheRecordsReadNothing)
 {
     StoreMany(2);

@@ -154,3 +154,24 @@ TEST_F(Arrays, AnArrayDeletedElsewhereLeavesTheTreeAtTheNextTick)
     EXPECT_FALSE(DirTexts(scratch.Get()).empty());
 }
 } // namespace
+
+namespace
+{
+// The driver API tells a configuration change only once: when the
+// adapter's refresh reads it first, the array's own refresh must still
+// bring its members in step.
+TEST_F(Arrays, ARefreshCountsTheMembersAnewAfterAnotherReadTheChange)
+{
+    Load("two-adapters");
+    Shell("zelsim set hot-spares 0");
+    Shell("zelsim fail-disk 0 1");
+    Ticks(1);
+    ASSERT_EQ(Names{"disk1"}, Children("MVP1/System"));
+    ASSERT_EQ(S_OK, Invoke("MVP1/System", "RebuildArray", "512@" + Identity("MVP1/ch1/slave")));
+    Shell("zelsim step 100");
+    ASSERT_EQ(S_OK, At("MVP1")->refresh());
+    ASSERT_EQ(S_OK, At("MVP1/System")->refresh());
+    EXPECT_EQ(2u, Children("MVP1/System").size());
+    EXPECT_EQ("0", Status("MVP1/System"));
+}
+} // namespace

@@ -139,6 +139,18 @@ public:
         return river ? Prop(river.Get(), name) : "<no " + path + ">";
     }
 
+    // A property as a table of expectations names it: the property may
+    // carry the path of a child ("disk5/Channel"), and a "handle" shows
+    // its type part only (";17").
+    std::string Expected(const std::string& path, const std::string& property) const
+    {
+        size_t slash = property.rfind('/');
+        if (slash != std::string::npos)
+            return Expected(path + "/" + property.substr(0, slash), property.substr(slash + 1));
+        std::string value = Prop(path, property);
+        return property == "handle" ? value.substr(value.find(';')) : value;
+    }
+
     // The identity number that a method argument names an object by.
     std::string Identity(const std::string& path) const
     {
