@@ -30,11 +30,15 @@ inline void UseDevice(const char* name, const char* library)
 
 // Connects to the agent on this sandbox's loopback and logs the
 // administrator of logontest::CreateAdmin on, ready for folder commands.
+// Like halsenctl, it presents the agent identity from the profile, and so
+// proves to be on the agent's machine.
 inline ::testing::AssertionResult ConnectToAgent(halsen::Connection& connection)
 {
     std::string error;
+    unsigned long location[2] = {0, 0};
+    halsen::ReadLocalLocation(location);
     if (!connection.Connect("127.0.0.1", halsen::kAgentPort, error) ||
-        !connection.LogOn(logontest::kAdmin, logontest::kAdminPassword, error))
+        !connection.LogOn(logontest::kAdmin, logontest::kAdminPassword, error, location))
         return ::testing::AssertionFailure() << error;
     return ::testing::AssertionSuccess();
 }
