@@ -6,6 +6,7 @@
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
+#include "CRAIDMachine.h"
 #include "CSignalPipe.h"
 #include "CSvrSocket.h"
 #include "CUserGroup.h"
@@ -147,11 +148,13 @@ bool WriteNoticeList(const char* key, const char* szList)
     return true;
 }
 
-// Mails the event; a mail that fails becomes an event of its own in the
-// same folder's log.
+// Mails the event, unless mail is turned off; a mail that fails becomes
+// an event of its own in the same folder's log.
 void MailEvent(CAgentDoc* pDoc, const CLog& log, const char* szProduct, const char* szFolderPath)
 {
     CEmail mail;
+    if (!mail.GetEnable())
+        return;
     mail.m_strSender = szProduct;
     CString body, subject, error;
     log.ToEmailString(body, subject);
@@ -303,11 +306,11 @@ void CAgentDoc::OnNewDocument()
     SetTimer();
 }
 
-// The machine folder stands in as a plain folder until its own class with
-// its methods is in place.
+CVirtualFolder* CAgentDoc::GetRootFolder() { return m_pRoot; }
+
 void CAgentDoc::InitLocation()
 {
-    m_pRoot = new CVirtualFolder;
+    m_pRoot = new CRAIDMachine;
     m_pRoot->Init(nullptr, this, nullptr);
     CPea* pea = m_pRoot->GetPea();
     pea->SetName(m_strHostName);
@@ -358,6 +361,7 @@ void CAgentDoc::InitRiver()
         folder->Init(m_pRoot->GetPea(), this, CreateObject(path));
         m_pRoot->GetPea()->AddPea(pea);
     }
+    m_pRoot->AddOwnEntries();
 }
 
 void CAgentDoc::InitUserGroup()
@@ -581,8 +585,8 @@ void CAgentDoc::OnTimerTick()
     OnClockTick();
 }
 
-// The schedule ticks before the connections and the root folder after
-// them, once they exist.
+// The schedule ticks before the connections, so that the folders see its
+// alarm, and the tree after them.
 void CAgentDoc::OnClockTick()
 {
     if (++nTick % kTicksPerBroadcast == 0)
@@ -590,7 +594,10 @@ void CAgentDoc::OnClockTick()
         BroadcastToWorld();
         nTick = 0;
     }
+    m_Schedule.OnClockTick();
     TickConnections();
+    if (m_pRoot)
+        m_pRoot->OnClockTick();
     DeleteRemoved();
 }
 

@@ -3,12 +3,14 @@
 #include "CFdSet.h"
 #include "PluginInterfaces.h"
 #include "CObject.h"
+#include "CSchedule.h"
 #include "CSocket.h"
 #include "CString.h"
 #include "TPtrList.h"
 
 #include <exception>
 
+class CRAIDMachine;
 class CSvrSocket;
 class CVirtualFolder;
 class IRiver;
@@ -69,7 +71,7 @@ public:
     // server when it is null.
     void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
     // The folder a new connection starts in.
-    CVirtualFolder* GetRootFolder() { return m_pRoot; }
+    CVirtualFolder* GetRootFolder();
     // Moves every connection that is in folder, or below it, to the root,
     // before folder goes.
     void OnFolderRemoved(const CVirtualFolder* folder);
@@ -122,8 +124,10 @@ public:
     CPtrList m_SoList;
     CString m_strHostName;
     PFNTIMERPROC m_pfnTimerProc = nullptr;
-    CVirtualFolder* m_pRoot = nullptr;
+    CRAIDMachine* m_pRoot = nullptr;
     unsigned long m_Location[2] = {0, 0};
+    // When the arrays are verified.
+    CSchedule m_Schedule;
 
     static bool m_bDebugOn;
 

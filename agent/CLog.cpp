@@ -1,5 +1,7 @@
 #include "CLog.h"
 
+#include "EventSeverity.h"
+
 #include "CAgentDoc.h"
 #include "CEventFile.h"
 #include "CFile.h"
@@ -55,21 +57,6 @@ bool ReadListNumber(const char*& p, unsigned long& value)
         value = value * 10 + static_cast<unsigned long>(*p - '0');
     }
     return digits > 0;
-}
-
-const char* SeverityText(uint32_t severity)
-{
-    switch (severity)
-    {
-    case 1:
-        return "Error";
-    case 2:
-        return "Warning";
-    case 3:
-        return "Information";
-    default:
-        return "Unknown";
-    }
 }
 
 // Whether the log of the folder at `path` lies under the log directory: a
@@ -423,7 +410,7 @@ void CLog::ToEmailString(CString& body, CString& subject) const
         body = "na/na/na na:na:na";
     body += " ";
     body += m_strDetail;
-    subject = SeverityText(m_nSeverity);
+    subject = EventSeverityText(m_nSeverity);
     subject += "-";
     subject += m_strTitle;
 }

@@ -2,13 +2,50 @@
 
 #include "CAccountManager.h"
 #include "CAgentDoc.h"
+#include "CLog.h"
 #include "CSvrSocket.h"
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 
+namespace
+{
+// The "@"-separated field at index (from 0) of text, or null when text has
+// fewer fields.
+const char* FieldAt(const char* text, int index)
+{
+    const char* field = text;
+    for (int i = 0; field && i < index; ++i)
+    {
+        field = strchr(field, '@');
+        if (field)
+            ++field;
+    }
+    return field;
+}
 
-CVirtualFolder::CVirtualFolder() : m_Pea(this) {}
+unsigned long UnsignedField(const char* text, int index)
+{
+    const char* field = FieldAt(text, index);
+    return field ? strtoul(field, nullptr, 10) : 0;
+}
+
+long SignedField(const char* text, int index)
+{
+    const char* field = FieldAt(text, index);
+    return field ? strtol(field, nullptr, 10) : 0;
+}
+
+// The object types of arrays, whose folders run the scheduled verify.
+bool IsArrayType(const CString& type)
+{
+    return type == "3" || type == "18" || type == "25";
+}
+} // namespace
+
+CVirtualFolder::CVirtualFolder() : m_Pea(this), m_strIsMorliven("no") {}
 
 CVirtualFolder::~CVirtualFolder()
 {
@@ -570,7 +607,107 @@ int CVirtualFolder::RunMethod(CMessage* message, const CString& method, const CS
     // A method the user may not run is refused without running anything.
     if (!MethodRights(pea))
         return kAccessDenied;
+    int code = kFunctional;
+    if (RunEventMethod(message, method, args, code))
+        return code;
     return InvokeDispatch(message, method, args);
+}
+
+// The event log is the agent's, so these are served here and not handed
+// to the river, which has nothing to do for them.
+bool CVirtualFolder::RunEventMethod(CMessage* message, const CString& method, const CString& args, int& code)
+{
+    if (!m_pDoc || GetPropertyInt("HasEvent", 0) == 0)
+        return false;
+    if (method == "ReadEvent")
+    {
+        ReadEvent(message, method, args);
+        code = kFunctional;
+        return true;
+    }
+    if (method != "ClearEvent")
+        return false;
+    const CString path = LogPath();
+    CLog log(m_pDoc, path, nullptr);
+    // A log that is not there is as clear as one just deleted.
+    code = m_pDoc->ClearEvent(path) || access(log.GetPath(), F_OK) != 0 ? kFunctional : kError;
+    return true;
+}
+
+// args: position@limit@magic. A negative limit walks oldest first; its
+// size bounds the events sent, 0 meaning all of them. The last line gives
+// where to resume.
+void CVirtualFolder::ReadEvent(CMessage* message, const CString& method, const CString& args)
+{
+    unsigned long pos = UnsignedField(args, 0);
+    const long limit = SignedField(args, 1);
+    unsigned long magic = UnsignedField(args, 2);
+    const unsigned long most = limit < 0 ? 0UL - static_cast<unsigned long>(limit) : static_cast<unsigned long>(limit);
+    void* handle = m_pDoc->EnumEvent(LogPath(), pos, magic, limit < 0 ? CLog::kForward : 0);
+    if (!handle)
+        return;
+    CString event, line;
+    for (unsigned long n = 0; (most == 0 || n < most) && m_pDoc->GetNextEvent(handle, event); ++n)
+    {
+        line.Format("%s@%d@%s", method.GetBuffer(), 0, event.GetBuffer());
+        SendLine(message, line);
+    }
+    m_pDoc->CloseEnumEvent(handle, pos, magic);
+    line.Format("%s@%d@%d@%lu@%lu", method.GetBuffer(), 255, 256, pos, magic);
+    SendLine(message, line);
+}
+
+CString CVirtualFolder::LogPath() const
+{
+    CString path;
+    m_Pea.GetBaseRef(path, false);
+    return path;
+}
+
+void CVirtualFolder::OnClockTick()
+{
+    const int hasEvent = GetPropertyInt("HasEvent", 0);
+    m_strIsMorliven = hasEvent == 3 ? "yes" : "no";
+    if (hasEvent != 0 && m_pDoc)
+        CollectEvents();
+    if (m_pDoc && m_pDoc->m_Schedule.IsAlarmOn() && IsArrayType(m_Pea.GetContent()))
+        InvokeDispatch(nullptr, "SyncArray", "512");
+    for (int i = 1; i <= m_Pea.GetPeaCount(); ++i)
+    {
+        if (CVirtualFolder* child = FromPea(m_Pea.GetPeaAt(i)))
+            child->OnClockTick();
+    }
+}
+
+// A read that fails ends the round, so a count the river got wrong cannot
+// keep the agent asking.
+void CVirtualFolder::CollectEvents()
+{
+    IEventLog* events = nullptr;
+    if (!m_pRiver || m_pRiver->QueryInterface(IID_IEventLog, reinterpret_cast<void**>(&events)) != S_OK || !events)
+        return;
+    unsigned long count = 0;
+    if (events->GetNewCount(&count) != S_OK)
+        count = 0;
+    for (unsigned long i = 0; i < count; ++i)
+    {
+        char* text = nullptr;
+        unsigned long length = 1;
+        const bool read = events->ReadEventLog(&text, &length) == S_OK && text;
+        if (read)
+            HandEvent(text);
+        delete[] text;
+        if (!read)
+            break;
+    }
+    events->Release();
+}
+
+void CVirtualFolder::HandEvent(const char* text)
+{
+    CString report;
+    if (m_pDoc->OnNewEvent(text, LogPath(), m_strIsMorliven, report))
+        NotifyServer(kNoticeEvent, report, nullptr);
 }
 
 void CVirtualFolder::cmd_invoke(CMessage* message)

@@ -49,10 +49,12 @@ public:
         kInvalidArgument = 805,
     };
 
-    // Notice to a connection that sent a command before logging on.
+    // Notice to a connection that sent a command before logging on, and
+    // the notice that carries a new event to the servers.
     enum
     {
-        kNoticeNoUser = 8192
+        kNoticeNoUser = 8192,
+        kNoticeEvent = 8195
     };
 
     CVirtualFolder();
@@ -83,6 +85,10 @@ public:
     // Lists the entries, each method with the rights the user holds on it;
     // methods the user may not run are left out.
     virtual void cmd_dir(CMessage* message);
+    // The agent's clock tick: hands the river's new adapter events to the
+    // document, starts the scheduled verify of an array when it is due, and
+    // ticks the sub-folders.
+    virtual void OnClockTick();
 
     // Links the folder under parent. With a river, the folder takes over the
     // caller's reference on it (giving back a previous river), advises
@@ -111,7 +117,7 @@ public:
     CPea* AddPea(const CString& entry);
     // Fills the entries from the river's dir listing; entries it no longer
     // lists are removed.
-    void Refresh();
+    virtual void Refresh();
 
     // The child river named name, with one reference for the caller; null
     // when there is none.
@@ -132,19 +138,20 @@ public:
     void DisconnectSink();
 
 protected:
+    CAgentDoc* GetDoc() const { return m_pDoc; }
+    // Sends one data line of the command in message.
+    void SendLine(CMessage* message, const CString& line);
     // A hook for subclasses that compute a property's value when it is
     // read: 800 with value set replaces the stored one; the base has
     // nothing to compute and answers 0.
     int OnGetProperty(const char* name, CString& value);
     CSvrSocket* GetCurrentSvr() const { return m_pCurSvr; }
-    CAgentDoc* GetDoc() const { return m_pDoc; }
     // The user handle of the connection whose command is being served, or
     // null.
     void* GetCaller() const;
     // Removes an entry and destroys it (with its folder, for an object).
     void RemovePea(CPea* pea);
-    // Sends the line as a data line of the message.
-    void SendLine(CMessage* message, const CString& line);
+    void cmd_get(CMessage* message);
 
 private:
     // Lets through only what a connection without a valid user may send,
@@ -153,7 +160,6 @@ private:
     void Dispatch(CMessage* message);
     void cmd_access(CMessage* message);
     void cmd_cd(CMessage* message);
-    void cmd_get(CMessage* message);
     void cmd_set(CMessage* message);
     void cmd_invoke(CMessage* message);
     void cmd_refresh(CMessage* message);
@@ -167,6 +173,14 @@ private:
     // name@attribute@rights of a method entry.
     void MethodLine(const CPea* method, unsigned rights, CString& line) const;
     int RunMethod(CMessage* message, const CString& method, const CString& args);
+    // The folder's own event methods, for a folder whose river keeps an
+    // event log; false when method is none of them.
+    bool RunEventMethod(CMessage* message, const CString& method, const CString& args, int& code);
+    void ReadEvent(CMessage* message, const CString& method, const CString& args);
+    // The folder's path with "/" separators, which names its event log.
+    CString LogPath() const;
+    void CollectEvents();
+    void HandEvent(const char* text);
 
     // The pea embedded in a folder, which leads back to it.
     class CFolderPea : public CPea
@@ -197,4 +211,7 @@ private:
     CAgentDoc* m_pDoc = nullptr;
     // The connection whose command is being served.
     CSvrSocket* m_pCurSvr = nullptr;
+    // "yes" when the river's events come from the adapter itself, passed
+    // with every event the folder collects.
+    CString m_strIsMorliven;
 };

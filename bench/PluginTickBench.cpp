@@ -113,6 +113,7 @@ int main(int argc, char** argv)
                         });
                     tick();
                     lines += ReadLog(adapter);
+                    return true;
                 });
     if (lines != 20 * ticks)
         fprintf(stderr, "plugin_tick_bench: %d event lines read instead of %d\n", lines, 20 * ticks);

@@ -1,5 +1,7 @@
 // halsenctl: finds dorvik agents and talks to them as a management server.
 
+#include "EventQuery.h"
+#include "EventText.h"
 #include "ExitStatus.h"
 #include "FolderCommands.h"
 #include "HalsenClient.h"
@@ -20,6 +22,7 @@ const char kUsageText[] =
     "       halsenctl [OPTIONS] raw HEX\n"
     "       halsenctl [OPTIONS] watch SECONDS\n"
     "       halsenctl [OPTIONS] FOLDER-COMMAND... (below)\n"
+    "       halsenctl [OPTIONS] events FOLDER [--oldest] [--limit N] [--from POS MAGIC]\n"
     "\n"
     "Finds dorvik agents and talks to them as a management server does.\n"
     "\n"
@@ -32,7 +35,11 @@ const char kUsageText[] =
     "                   that answers is printed; an error reply stops the run\n"
     "  raw HEX          connect, send the bytes written in hexadecimal, print the\n"
     "                   packets that come back until the agent closes or time-out\n"
-    "  watch SECONDS    connect and print the notices that arrive meanwhile\n"
+    "  watch SECONDS    connect and print the notices that arrive meanwhile; removed,\n"
+    "                   changed and event notices in words, with the event decoded\n"
+    "  events FOLDER    list the events kept in a folder's log (e.g. \\\\MVP1), newest\n"
+    "                   first or, with --oldest, oldest first; --limit N stops after\n"
+    "                   N; the last line \"next POS MAGIC\" is where --from goes on\n"
     "\n"
     "Options:\n"
     "  --host ADDR      the agent's dotted address (default 127.0.0.1)\n"
@@ -264,7 +271,7 @@ int PrintIncoming(halsen::Connection& connection, int timeoutMs)
     halsen::Connection::Status status;
     while ((status = connection.Receive(p, timeoutMs)) == halsen::Connection::kGot)
     {
-        printf("%s\n", halsen::Describe(p).c_str());
+        printf("%s\n", halsen::DescribeNotice(p).c_str());
         fflush(stdout);
     }
     if (status == halsen::Connection::kClosed)
@@ -295,6 +302,22 @@ int RunWatch(const Options& options)
         return kTransport;
     return PrintIncoming(connection, seconds * 1000);
 }
+int RunEvents(const Options& options)
+{
+    halsen::EventQuery query;
+    std::string problem;
+    if (!halsen::ParseEventQuery(std::vector<std::string>(options.words.begin() + 1, options.words.end()), query,
+                                 problem))
+        return Usage(problem.c_str());
+    halsen::Connection connection;
+    if (!Connect(options, connection))
+        return kTransport;
+    int code = 0;
+    const halsen::Connection::Status status = halsen::ListEvents(connection, query, Timeout(options, 5000), code);
+    if (status != halsen::Connection::kGot)
+        return ReportEnd(status);
+    return code == 800 ? kOk : kErrorReply;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -317,5 +340,7 @@ int main(int argc, char** argv)
         auto connect = [&options](halsen::Connection& connection) { return Connect(options, connection); };
         return halsen::RunFolderCommands({connect, Timeout(options, 5000), options.stamp, options.words});
     }
+    if (command == "events")
+        return RunEvents(options);
     return Usage(("unknown command " + command).c_str());
 }

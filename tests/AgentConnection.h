@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace agenttest
 {
@@ -41,6 +42,37 @@ inline ::testing::AssertionResult ConnectToAgent(halsen::Connection& connection)
         !connection.LogOn(logontest::kAdmin, logontest::kAdminPassword, error, location))
         return ::testing::AssertionFailure() << error;
     return ::testing::AssertionSuccess();
+}
+
+// What answered one request: its data lines, its closing reply and the
+// notices that came meanwhile.
+struct Reply
+{
+    std::vector<std::string> lines;
+    std::string finish;
+    std::vector<halsen::Packet> notices;
+};
+
+inline Reply Ask(halsen::Connection& c, int command, const std::string& body, int timeoutMs = 5000)
+{
+    halsen::Packet request;
+    request.command = command;
+    request.stamp = 7;
+    request.body = body;
+    std::vector<halsen::Packet> replies;
+    Reply reply;
+    EXPECT_EQ(c.Request(request, replies, timeoutMs), halsen::Connection::kGot) << body;
+    for (const halsen::Packet& p : replies)
+    {
+        EXPECT_TRUE(p.kind == halsen::kNotice || p.stamp == 7) << p.body;
+        if (p.kind == halsen::kData)
+            reply.lines.push_back(p.body);
+        else if (p.kind == halsen::kFinish)
+            reply.finish = p.body;
+        else
+            reply.notices.push_back(p);
+    }
+    return reply;
 }
 
 // The halsenctl command line (for the shell) up to its first command word,

@@ -2,14 +2,13 @@
 // in the sandbox with the tests' plug-in as its one device.
 
 #include "AgentConnection.h"
-#include "AgentProcess.h"
 #include "HalsenClient.h"
 #include "LogonHelpers.h"
+#include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -25,48 +24,15 @@ std::string HostName()
     return name;
 }
 
-struct Reply
-{
-    std::vector<std::string> lines;
-    std::string finish;
-};
+using agenttest::Ask;
+using agenttest::Reply;
 
-class FolderCommandTest : public testing::Test
+class FolderCommandTest : public TestPluginAgent
 {
 protected:
-    void SetUp() override
-    {
-        agenttest::UseDevice("Dev", TEST_PLUGIN_PATH);
-        logontest::CreateAdmin();
-        m_agent.reset(new AgentProcess({}));
-        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
-    }
-
+    // Logged on from elsewhere (location 0 0): local-only methods stay out
+    // of reach.
     static void Connect(halsen::Connection& c) { logontest::ConnectAndLogOn(c); }
-
-    // The data lines and the closing reply of one request; notices that
-    // come meanwhile are left out.
-    static Reply Ask(halsen::Connection& c, int command, const std::string& body)
-    {
-        halsen::Packet request;
-        request.command = command;
-        request.stamp = 7;
-        request.body = body;
-        std::vector<halsen::Packet> replies;
-        Reply reply;
-        EXPECT_EQ(c.Request(request, replies, kReplyMs), halsen::Connection::kGot) << body;
-        for (const halsen::Packet& p : replies)
-        {
-            EXPECT_TRUE(p.kind == halsen::kNotice || p.stamp == 7) << p.body;
-            if (p.kind == halsen::kData)
-                reply.lines.push_back(p.body);
-            else if (p.kind == halsen::kFinish)
-                reply.finish = p.body;
-        }
-        return reply;
-    }
-
-    std::unique_ptr<AgentProcess> m_agent;
 };
 
 struct Row

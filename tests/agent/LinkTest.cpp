@@ -1,6 +1,7 @@
 // The agent's management links as a management server meets them: the
 // real dorvik in the sandbox, talked to through the client library.
 
+#include "AgentConnection.h"
 #include "AgentProcess.h"
 #include "HalsenClient.h"
 #include "LogonHelpers.h"
@@ -66,7 +67,7 @@ protected:
         ExpectAnnouncement();
     }
 
-    void Connect(halsen::Connection& c) { logontest::ConnectAndLogOn(c); }
+    void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::ConnectToAgent(c)); }
 
     // A connection without a logon, for the tests that hold many.
     void ConnectOnly(halsen::Connection& c)
@@ -89,7 +90,7 @@ protected:
     void ExpectAnswer(halsen::Connection& c, int command, int stamp, const std::string& reply = kNotFound)
     {
         std::vector<halsen::Packet> replies;
-        ASSERT_EQ(c.Request(Request(command, stamp, "name"), replies, kReplyMs), halsen::Connection::kGot);
+        ASSERT_EQ(c.Request(Request(command, stamp, "nothing"), replies, kReplyMs), halsen::Connection::kGot);
         ASSERT_EQ(replies.size(), 1u);
         ExpectFinish(replies[0], command, stamp, reply);
     }
@@ -191,7 +192,7 @@ TEST_F(LinkTest, RequestInTwoPiecesIsAnsweredOnce)
     StartAgent();
     halsen::Connection c;
     Connect(c);
-    const std::string wire = halsen::Encode(Request(halsen::kGet, 41, "name"));
+    const std::string wire = halsen::Encode(Request(halsen::kGet, 41, "nothing"));
     for (size_t cut : {size_t(1), size_t(12), size_t(13), wire.size() - 1})
     {
         ASSERT_TRUE(c.SendRaw(wire.substr(0, cut)));
@@ -262,7 +263,7 @@ TEST_F(LinkTest, OversizedRequestIsReadAwayAndRefused)
     ASSERT_TRUE(c.SendRaw(big.substr(0, 2048)));
     usleep(300000);
     ExpectAnswer(other, halsen::kGet, 5);
-    ASSERT_TRUE(c.SendRaw(big.substr(2048) + halsen::Encode(Request(halsen::kGet, 78, "name"))));
+    ASSERT_TRUE(c.SendRaw(big.substr(2048) + halsen::Encode(Request(halsen::kGet, 78, "nothing"))));
     halsen::Packet p;
     ASSERT_EQ(c.Receive(p, kReplyMs), halsen::Connection::kGot);
     ExpectFinish(p, halsen::kSet, 77, "805@Invalid argument");
@@ -355,7 +356,7 @@ TEST_F(LinkTest, DebugModeShowsEveryPacket)
     halsen::Connection c;
     Connect(c);
     ExpectAnswer(c, halsen::kGet, 9);
-    EXPECT_TRUE(m_agent->WaitForStdout("Receive (1) :  4100   0   name\n   Send (1) :  4100   3   803@Not found\n"))
+    EXPECT_TRUE(m_agent->WaitForStdout("Receive (1) :  4100   0   nothing\n   Send (1) :  4100   3   803@Not found\n"))
         << m_agent->Stdout();
 }
 
@@ -372,7 +373,7 @@ TEST_F(LinkTest, PeerThatDoesNotReadIsDropped)
     // Small requests, many to each read of the agent, make many replies.
     std::string burst;
     for (int i = 0; i < 10000; ++i)
-        burst += halsen::Encode(Request(halsen::kGet, i, "name"));
+        burst += halsen::Encode(Request(halsen::kGet, i, "nothing"));
     bool dropped = false;
     for (int round = 0; round < 2000 && !dropped; ++round)
         dropped = !flood.SendRaw(burst) || m_agent->WaitForStdout("does not read its replies", 1);
@@ -401,7 +402,7 @@ TEST_F(LinkTest, ConnectionsBeyondWhatSelectWatchesAreRefused)
     {
         std::vector<halsen::Packet> replies;
         // A ping is answered before any logon.
-        const halsen::Connection::Status status = c[i]->Request(Request(halsen::kPing, i, "name"), replies, kReplyMs);
+        const halsen::Connection::Status status = c[i]->Request(Request(halsen::kPing, i, "nothing"), replies, kReplyMs);
         if (status == halsen::Connection::kGot)
             ++nServed;
         else if (status == halsen::Connection::kClosed || status == halsen::Connection::kBroken)
@@ -417,8 +418,8 @@ TEST_F(LinkTest, ConnectionsBeyondWhatSelectWatchesAreRefused)
         refusals += refusal;
     EXPECT_TRUE(m_agent->WaitForStdout(refusals)) << m_agent->Stdout().substr(0, 500);
     EXPECT_EQ(Count(m_agent->Stdout(), "Refused connection"), static_cast<size_t>(nRefused));
-    ExpectAnswer(*c[0], halsen::kPing, 1, "name");
-    ExpectAnswer(*c[nServed - 1], halsen::kPing, 2, "name");
+    ExpectAnswer(*c[0], halsen::kPing, 1, "nothing");
+    ExpectAnswer(*c[nServed - 1], halsen::kPing, 2, "nothing");
     RecordProperty("connections_held", nServed);
 }
 

@@ -24,6 +24,7 @@ protected:
         m_Mail.SetSMTPServer("127.0.0.1");
         m_Mail.SetEmailID("\"Raid Admin\" <admin@example.com>");
         m_Mail.AddReceiver("\"Ann\" <ann@example.com>");
+        m_Mail.SetEnable(1);
     }
 
     // Hands one event to the document, its output kept out of the way.
@@ -87,6 +88,16 @@ TEST_F(EventFlowTest, ListedEventsAreMailedWithTheProductName)
         << messages[1];
     EXPECT_NE(messages[1].find("\r\n\r\nMessage from Kindravel at "), std::string::npos);
     EXPECT_EQ(Stored(), (std::vector<std::string>{kDiskFail, kDiskIn}));
+}
+
+TEST_F(EventFlowTest, WithMailTurnedOffListedEventsAreNotMailed)
+{
+    ASSERT_TRUE(g_AgentDoc.SetEmailNoticeList("1@512"));
+    m_Mail.SetEnable(0);
+    SmtpPeer peer;
+    NewEvent(kDiskFail);
+    EXPECT_TRUE(peer.Messages().empty());
+    EXPECT_EQ(Stored(), std::vector<std::string>{kDiskFail}) << "no mail, so no mail error either";
 }
 
 TEST_F(EventFlowTest, FailedMailIsStoredAsAnEventBeforeTheEvent)

@@ -1,6 +1,6 @@
 #include "CAgentDoc.h"
 #include "CProfile.h"
-#include "CVirtualFolder.h"
+#include "CRAIDMachine.h"
 
 #include <gtest/gtest.h>
 

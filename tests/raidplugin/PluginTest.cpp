@@ -93,7 +93,8 @@ TEST_F(TestPlugin, TheWholeTreeIsReachedThroughTheInterfaces)
         "Model@pr-@TR-1000",  "Label@prw@spare",    "Ticks@prv@0",          "Succeed@m--@1",
         "Fail@m--@1",         "Refuse@m--@1",       "Check@m--@1",          "Notify@m--@1",
         "AddSpare@m--@1",     "RemoveSpare@m--@1",  "LocalOnly@m--@134217729", "MVP1@o--@26",
-        "  HasEvent@pr-@1",   "  RaiseEvent@m--@1", "  array1@o--@25",      "    Size@pr-@1.000 GB",
+        "  HasEvent@pr-@1",   "  RaiseEvent@m--@1", "  ReadEvent@m--@-134217729",
+        "  ClearEvent@m--@64", "  array1@o--@25",      "    Size@pr-@1.000 GB",
         "  ch1@o--@20",       "    disk1@o--@21",   "      model@pr-@Disk A",
     };
     EXPECT_EQ(expected, lines);

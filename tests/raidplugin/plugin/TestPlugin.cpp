@@ -6,7 +6,8 @@
 //                 its argument), LocalOnly (local-only mask), AddSpare and
 //                 RemoveSpare (list or drop the child spare1)
 //   MVP1 (26)     HasEvent pr- "1"; method RaiseEvent (queues its argument
-//                 as an event line); IEventLog over the queue
+//                 as an event line); IEventLog over the queue; methods
+//                 ReadEvent and ClearEvent, which the agent serves
 //     array1 (25) Size pr- "1.000 GB"
 //     ch1 (20)
 //       disk1 (21) model pr- "Disk A"
@@ -98,6 +99,8 @@ public:
     {
         SetPropertyString("HasEvent", DT_P_READ, "1");
         AddMethod("RaiseEvent", 1);
+        AddMethod("ReadEvent", 0xF7FFFFFF);
+        AddMethod("ClearEvent", 64);
     }
 
     long AddRef() override { return TestNode::AddRef(); }
@@ -113,6 +116,8 @@ public:
 
     STATUS InvokeDispatch(const char* method, const char* args) override
     {
+        if (strcmp(method, "ReadEvent") == 0 || strcmp(method, "ClearEvent") == 0)
+            return E_FAIL;
         if (strcmp(method, "RaiseEvent") != 0)
             return TestNode::InvokeDispatch(method, args);
         m_Events.push_back(args);
