@@ -74,9 +74,10 @@ Connection::Status Connection::Receive(Packet& out, int timeoutMs)
             break;
         }
         const int left = deadline.Left();
-        if (!WaitReadable(m_fd, KeepAliveWait(left)))
+        const int untilKeepAlive = KeepAliveWait(left + 1);
+        if (!WaitReadable(m_fd, untilKeepAlive < left ? untilKeepAlive : left))
         {
-            if (m_keepAliveMs > 0 && KeepAliveWait(left) == 0)
+            if (m_keepAliveMs > 0 && KeepAliveWait(left + 1) == 0)
                 SendKeepAlive();
             else if (deadline.Left() == 0)
                 return kTimeout;

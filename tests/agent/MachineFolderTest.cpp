@@ -189,7 +189,7 @@ std::string AwaitLine(FILE* out, const std::string& text)
 
 std::string Halsenctl(const std::string& args)
 {
-    return "env TZ=UTC " TAVRINE_BUILD_DIR "/client/halsenctl " + args;
+    return "env TZ=UTC " + agenttest::Halsenctl() + " " + args;
 }
 
 // The adapter's events, collected on the tree's tick, reach the servers

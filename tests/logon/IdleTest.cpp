@@ -84,7 +84,7 @@ TEST_F(IdleTest, IdleLogonsGoUnlessTheClientKeepsThemAlive)
     EXPECT_EQ(answering.Receive(p, 8000), halsen::Connection::kTimeout) << p.body;
     ExpectPing(silent);
     ExpectRefusedForNoLogon(silent, halsen::kDir, "");
-    EXPECT_EQ(Ask(answering, halsen::kGet, ".").finish, "800@Functional");
+    EXPECT_EQ(Ask(answering, halsen::kDir, "").finish, "800@Functional");
 }
 
 TEST_F(IdleTest, AConnectionThatNeverLogsOnIsDropped)

@@ -97,7 +97,7 @@ TEST_F(LogonTest, BeforeALogonOnlyAccessCdToTheRootAndPingAreServed)
         int command;
         const char* body;
     } refused[] = {
-        {halsen::kDir, ""},        {halsen::kGet, "."},      {halsen::kSet, "IPAddress@1.2.3.4"},
+        {halsen::kDir, ""},        {halsen::kGet, "IPAddress"}, {halsen::kSet, "IPAddress@1.2.3.4"},
         {halsen::kCd, "Users"},    {halsen::kCd, ".."},      {halsen::kRefresh, ""},
         {halsen::kInvoke, "CreateUser@eve@pw@3"},            {halsen::kCd, "\\\\"},
     };
@@ -157,9 +157,9 @@ TEST_F(LogonTest, LogonsOfOneConnectionAreSwitchedAndLoggedOff)
         EXPECT_EQ(reply.finish, s.finish);
         EXPECT_TRUE(reply.lines.empty());
         if (s.served)
-            EXPECT_EQ(Ask(c, halsen::kGet, ".").finish, kFunctional);
+            EXPECT_EQ(Ask(c, halsen::kDir, "").finish, kFunctional);
         else
-            ExpectRefusedForNoLogon(c, halsen::kGet, ".");
+            ExpectRefusedForNoLogon(c, halsen::kDir, "");
     }
 }
 

@@ -94,6 +94,7 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
         profile.WriteProfile("Morliven", "Device1", "MVRAID");
         profile.WriteProfile("Morliven", "Path1", MVRAID_PATH);
     }
+    logontest::CreateAdmin();
     SmtpPeer peer;
     AgentProcess agent({});
     ASSERT_TRUE(agent.WaitForStdout(kRunningText)) << agent.Stdout() << agent.Stderr();
@@ -132,7 +133,7 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
     EXPECT_NE(mails[0].find("-Drv. Fail\r\n"), std::string::npos) << mails[0];
     EXPECT_NE(mails[0].find("Message from Morliven at "), std::string::npos) << mails[0];
 
-    const std::string list = simtest::Shell(TAVRINE_BUILD_DIR "/client/halsenctl events '" + folder + "'");
+    const std::string list = simtest::Shell(agenttest::Halsenctl() + " events '" + folder + "'");
     EXPECT_NE(list.find(" 256 Drv. Fail: "), std::string::npos) << list;
     EXPECT_NE(list.find("next "), std::string::npos) << list;
 }
