@@ -1379,6 +1379,7 @@ long CAccountManager::LogoutUser(void* user)
         return E_INVALIDARG;
     if (context->Release() > 0)
         return S_OK;
+    m_Checked.Forget(context);
     list->RemoveAt(position);
     ReleaseCUserContext(context);
     return S_OK;
@@ -1556,6 +1557,7 @@ void CAccountManager::Revoke(CUserContext* user)
     int position = m_hUser.FindIndex(user);
     if (!position)
         return;
+    m_Checked.Forget(user);
     m_hUser.RemoveAt(position);
     user->FreeBuffers();
     user->m_nRight = 0;
@@ -1569,9 +1571,18 @@ bool CAccountManager::IsValidUserHandle(void* user)
     CUserContext* context = static_cast<CUserContext*>(user);
     if (!m_hUser.Find(context))
         return false;
-    // The account must still be in the file, with the keys it logged on with.
-    if (IsSameAccount(*context))
+    if (m_Checked.IsKnownSound(context, m_AccountDataBase))
         return true;
+    // The account must still be in the file, with the keys it logged on with.
+    // The file's look is taken first: a change after it forces a new check.
+    struct stat look;
+    const bool looked = CLogonCheck::Look(m_AccountDataBase, look);
+    if (IsSameAccount(*context))
+    {
+        if (looked)
+            m_Checked.NoteSound(context, look);
+        return true;
+    }
     Revoke(context);
     return false;
 }

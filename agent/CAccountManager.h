@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CLogonCheck.h"
 #include "CObject.h"
 #include "CUserContext.h"
 #include "CXCrypt.h"
@@ -162,6 +163,8 @@ private:
     TPtrList<CUserContext> m_hUser;
     // Logons whose account went away: no longer valid, freed at logoff.
     TPtrList<CUserContext> m_hRevoked;
+    // Logons known to match the account file as it is.
+    CLogonCheck m_Checked;
     bool m_bInUpdate = false;
     CString m_strWorkPath;
 };

@@ -9,6 +9,7 @@
 #include "CRAIDMachine.h"
 #include "CSignalPipe.h"
 #include "CSvrSocket.h"
+#include "CUserGroup.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
 
@@ -297,6 +298,7 @@ void CAgentDoc::ProcessSignal()
 void CAgentDoc::OnNewDocument()
 {
     InitRiver();
+    InitUserGroup();
     ListenServerCall();
     ListenServerNotice();
     m_bNetworkOpened = true;
@@ -360,6 +362,13 @@ void CAgentDoc::InitRiver()
         m_pRoot->GetPea()->AddPea(pea);
     }
     m_pRoot->AddOwnEntries();
+}
+
+void CAgentDoc::InitUserGroup()
+{
+    CUserGroup* group = new CUserGroup;
+    group->Init(m_pRoot->GetPea(), this);
+    m_pRoot->GetPea()->AddPea(group->GetPea());
 }
 
 IRiver* CAgentDoc::CreateObject(const char* path)
@@ -484,7 +493,9 @@ void CAgentDoc::AddConnectionsToSets()
 {
     for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
     {
-        m_FdSet.Set(pSvr->GetSd());
+        // A connection paused after failed logons is not read meanwhile.
+        if (!pSvr->IsPaused())
+            m_FdSet.Set(pSvr->GetSd());
         if (pSvr->HasPendingOutput())
             m_WriteSet.Set(pSvr->GetSd());
     }

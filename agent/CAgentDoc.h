@@ -105,6 +105,8 @@ public:
     // One folder per device of the profile, each bound to the root river
     // of its plug-in library.
     void InitRiver();
+    // The "Users" folder under the root.
+    void InitUserGroup();
     // Loads one plug-in library and returns its root river (with one
     // reference), or null when it cannot be loaded.
     IRiver* CreateObject(const char* path);

@@ -1,17 +1,25 @@
 #include "CSvrSocket.h"
 
+#include "CAccountManager.h"
 #include "CAgentDoc.h"
 #include "CLog.h"
 #include "CVirtualFolder.h"
+#include "CXCrypt.h"
 #include "PacketForm.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 
 namespace
 {
 const int kTooLargeReply = 805;
+const int kFunctional = 800;
+const int kError = 801;
+const int kAccessDenied = 802;
+const int kNotFound = 803;
+const char kPingText[] = "hello buddy!";
 // Bytes of unread input taken away before a close; unread input would turn
 // the close into a reset that can overtake the close notice.
 const int kDrainLimit = 65536;
@@ -40,7 +48,44 @@ void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
         return;
     CString label;
     label.Format("%s(%d) :", direction, nOctet);
-    CLog::ShowMessage(label, pMsg);
+    const bool bRequest = pMsg->m_nType != CMessage::kData && pMsg->m_nType != CMessage::kFinish;
+    const int nAt = bRequest && pMsg->m_nCommand == CVirtualFolder::kCmdAccess ? pMsg->m_strBody.FindIndex('@') : -1;
+    if (nAt < 0)
+    {
+        CLog::ShowMessage(label, pMsg);
+        return;
+    }
+    // The credential holds the password all but in the clear: it never
+    // goes to the log.
+    CMessage shown;
+    shown.m_nCommand = pMsg->m_nCommand;
+    shown.m_nStamp = pMsg->m_nStamp;
+    shown.m_nType = pMsg->m_nType;
+    shown.m_strBody = pMsg->m_strBody;
+    shown.m_strBody.Left(nAt + 1);
+    shown.m_strBody += "...";
+    CLog::ShowMessage(label, &shown);
+}
+
+bool IsBlank(const CString& text)
+{
+    for (int i = 0; i < text.GetLength(); ++i)
+    {
+        if (text[i] != ' ')
+            return false;
+    }
+    return true;
+}
+
+// The hexadecimal number at the start of text (0 when there is none);
+// *end, when given, receives where it stops.
+unsigned long LeadingHex(const char* text, const char** end = nullptr)
+{
+    char* stop = nullptr;
+    const unsigned long value = strtoul(text, &stop, 16);
+    if (end)
+        *end = stop;
+    return value;
 }
 } // namespace
 
@@ -51,13 +96,20 @@ CSvrSocket::CSvrSocket(int nBufSize)
     m_RecvBuf.Zero(0);
 }
 
-CSvrSocket::~CSvrSocket() { Close(); }
+// The logons are given back, so the account manager does not keep
+// references for connections that are gone.
+CSvrSocket::~CSvrSocket()
+{
+    LogoutAllUsers();
+    Close();
+}
 
 void CSvrSocket::Init(CAgentDoc* pDoc)
 {
     m_pDoc = pDoc;
     m_pCurFolder = pDoc ? pDoc->GetRootFolder() : nullptr;
     m_tLastAccess = time(nullptr);
+    m_tAccepted = m_tLastAccess;
 }
 
 void CSvrSocket::ReceiveMessage()
@@ -98,6 +150,9 @@ void CSvrSocket::HandleReceived()
 {
     while (!m_bDisconnected)
     {
+        m_bHeld = m_nHave > 0 && IsPaused();
+        if (m_bHeld)
+            return;
         if (m_nDiscard > 0 && !Discard())
             return;
         const int nPacket =
@@ -187,8 +242,197 @@ void CSvrSocket::RejectPacket()
 
 void CSvrSocket::OnClockTick()
 {
-    if (m_tPartial != 0 && time(nullptr) - m_tPartial >= kPartialSeconds)
+    const time_t now = time(nullptr);
+    ResumeIfDue(now);
+    if (m_bDisconnected || m_bHeld)
+        return;
+    if (m_tPartial != 0 && now - m_tPartial >= kPartialSeconds)
+    {
         RejectPacket();
+        return;
+    }
+    if (!KeepAlive(now))
+        return;
+    if (!m_bLoggedOnOnce && now - m_tAccepted >= kLogonGraceSeconds)
+    {
+        ShowInfo("%s logged no user on within %d seconds, connection dropped\n", GetRemoteIP(),
+                 static_cast<int>(kLogonGraceSeconds));
+        Remove();
+    }
+}
+
+bool CSvrSocket::KeepAlive(time_t now)
+{
+    if (m_tLastAccess == 0 || GetSd() < 0)
+        return true;
+    const time_t idle = now - m_tLastAccess;
+    if (idle <= kIdleSeconds)
+        return true;
+    const time_t k = idle / kIdleSeconds;
+    if (k > m_nIdleCount)
+    {
+        m_nIdleCount = static_cast<int>(k > kMostPings + 1 ? kMostPings + 1 : k);
+        if (m_nIdleCount > kMostPings)
+        {
+            Remove();
+            return false;
+        }
+        NotifyServer(CMessage::kCmdPing, kPingText);
+    }
+    if (!m_LogonList.IsEmpty())
+        LogoutAllUsers();
+    return !m_bDisconnected;
+}
+
+// Packets that came while the connection was held are served once the
+// pause is over; they were complete, so none of them counts as a stall.
+void CSvrSocket::ResumeIfDue(time_t now)
+{
+    if (!m_bHeld || m_Guard.IsPaused(now) || m_bDisconnected)
+        return;
+    m_bHeld = false;
+    m_tPartial = 0;
+    HandleReceived();
+}
+
+void CSvrSocket::OnUserAccess(CMessage* pMsg)
+{
+    const CString& body = pMsg->m_strBody;
+    const int nBlank = body.FindIndex(' ');
+    int nResult = kNotFound;
+    if (nBlank >= 0)
+    {
+        CString verb = body;
+        verb.Left(nBlank);
+        CString arg = body;
+        arg.Mid(nBlank + 1);
+        if (verb.EqualByNoCase("user"))
+            nResult = AccessUser(arg);
+        else if (verb.EqualByNoCase("logon"))
+            nResult = AccessLogon(pMsg, arg);
+        else if (verb.EqualByNoCase("logoff"))
+            nResult = AccessLogoff(arg);
+        else
+            nResult = kFunctional;
+    }
+    ReportFinish(pMsg, nResult);
+}
+
+int CSvrSocket::AccessUser(const CString& arg)
+{
+    if (IsBlank(arg))
+        return kNotFound;
+    m_pCurUser = FindLogon(LeadingHex(arg));
+    return m_pCurUser ? kFunctional : kAccessDenied;
+}
+
+int CSvrSocket::AccessLogon(CMessage* pMsg, const CString& arg)
+{
+    const int nAt = arg.FindIndex('@');
+    if (nAt < 0 || IsBlank(arg))
+    {
+        OnLogonFailure("");
+        return kNotFound;
+    }
+    LOGONUSER* pUser = new LOGONUSER;
+    const char* rest = nullptr;
+    pUser->m_dwLocation[0] = LeadingHex(arg, &rest);
+    pUser->m_dwLocation[1] = LeadingHex(rest);
+    CXCrypt credential;
+    if (!credential.DecodeUserProfile(arg.GetBuffer() + nAt + 1))
+    {
+        delete pUser;
+        OnLogonFailure("");
+        return kNotFound;
+    }
+    if (g_am.LoginUser(credential.m_strUser, credential.m_strPassword, &pUser->m_nUserSSN) != 0)
+    {
+        delete pUser;
+        OnLogonFailure(credential.m_strUser);
+        return kAccessDenied;
+    }
+    AddUserToList(&pUser);
+    m_pCurUser = pUser;
+    m_bLoggedOnOnce = true;
+    m_Guard.OnSuccess();
+    pMsg->m_nType = CMessage::kData;
+    pMsg->m_strBody.Format("logon %08x", pUser->m_nLogon);
+    SendMessage(pMsg);
+    return kFunctional;
+}
+
+int CSvrSocket::AccessLogoff(const CString& arg)
+{
+    LOGONUSER* pUser = IsBlank(arg) ? nullptr : FindLogon(LeadingHex(arg));
+    if (!pUser)
+        return kNotFound;
+    if (pUser == m_pCurUser)
+        m_pCurUser = nullptr;
+    m_LogonList.RemoveAt(m_LogonList.FindIndex(pUser));
+    return LogoutUser(pUser) ? kFunctional : kError;
+}
+
+void CSvrSocket::OnLogonFailure(const char* szUser)
+{
+    const int nPause = m_Guard.OnFailure(time(nullptr));
+    ShowInfo("Failed logon of \"%s\" from %s (%d in a row)\n", szUser, GetRemoteIP(), m_Guard.GetFailures());
+    if (nPause > 0)
+        ShowInfo("Requests from %s wait %d seconds\n", GetRemoteIP(), nPause);
+}
+
+bool CSvrSocket::AddUserToList(LOGONUSER** ppUser)
+{
+    LOGONUSER* pNew = *ppUser;
+    for (int i = 1; i <= m_LogonList.GetCount(); ++i)
+    {
+        LOGONUSER* pHeld = m_LogonList.GetAt(i);
+        if (pHeld->IsSameLogon(*pNew))
+        {
+            LogoutUser(pNew);
+            *ppUser = pHeld;
+            return true;
+        }
+    }
+    pNew->m_nLogon = NewLogonHandle();
+    m_LogonList.AppendTail(pNew);
+    return true;
+}
+
+unsigned CSvrSocket::NewLogonHandle()
+{
+    do
+        ++m_nLastLogon;
+    while (m_nLastLogon == 0 || FindLogon(m_nLastLogon));
+    return m_nLastLogon;
+}
+
+LOGONUSER* CSvrSocket::FindLogon(unsigned long nLogon)
+{
+    for (int i = 1; i <= m_LogonList.GetCount(); ++i)
+    {
+        LOGONUSER* pUser = m_LogonList.GetAt(i);
+        if (pUser->m_nLogon == nLogon)
+            return pUser;
+    }
+    return nullptr;
+}
+
+bool CSvrSocket::LogoutUser(LOGONUSER* pUser)
+{
+    const bool bDone = g_am.LogoutUser(pUser->m_nUserSSN) == 0;
+    delete pUser;
+    return bDone;
+}
+
+void CSvrSocket::LogoutAllUsers()
+{
+    m_pCurUser = nullptr;
+    while (!m_LogonList.IsEmpty())
+    {
+        LOGONUSER* pUser = m_LogonList.GetAt(1);
+        m_LogonList.RemoveAt(1);
+        LogoutUser(pUser);
+    }
 }
 
 void CSvrSocket::SendMessage(CMessage* pMsg)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "CLogonGuard.h"
 #include "CMessage.h"
 #include "CSendQueue.h"
 #include "CSocket.h"
 #include "CStreamBuf.h"
+#include "LOGONUSER.h"
+#include "TPtrList.h"
 
 #include <ctime>
 
@@ -15,6 +18,11 @@ class CVirtualFolder;
 // handled in arrival order; what the kernel does not take of a reply waits
 // in a send queue. The socket never blocks, so a slow or silent peer never
 // holds up the others.
+//
+// A connection carries the user logons made on it; folder commands run
+// with the current one's user handle. Its clock tick pings a silent peer,
+// logs off idle logons and drops a peer that stays silent, or that never
+// logs a user on.
 class CSvrSocket : public CSocket
 {
 public:
@@ -26,6 +34,13 @@ public:
         // A packet left incomplete this long, with nothing more arriving,
         // is taken as malformed.
         kPartialSeconds = 4,
+        // Silence after which the peer is pinged and its logons go, and the
+        // number of pings after which the connection itself goes.
+        kIdleSeconds = 120,
+        kMostPings = 10,
+        // A connection that has not logged a user on this long after it
+        // was accepted holds a descriptor for nothing and is dropped.
+        kLogonGraceSeconds = 180,
     };
 
     explicit CSvrSocket(int nBufSize);
@@ -41,8 +56,27 @@ public:
     // Runs once; later calls do nothing.
     void Disconnect();
     void SetCurrentFolder(CVirtualFolder* pFolder) { m_pCurFolder = pFolder; }
-    // Ends a connection whose packet has stayed incomplete too long.
+    // The time-outs: an incomplete packet, the keep-alive ping, the idle
+    // logoff, the logon grace time and the end of a pause after failed
+    // logons.
     void OnClockTick();
+
+    // Executes an access command (user, logon, logoff) and answers it with
+    // one closing reply.
+    void OnUserAccess(CMessage* pMsg);
+    // Appends a new record, or folds it into an equal one already held
+    // (logging the new one off); *ppUser is the record kept. True.
+    bool AddUserToList(LOGONUSER** ppUser);
+    // Logs the record's user off and frees the record; whether the account
+    // manager took the logoff.
+    bool LogoutUser(LOGONUSER* pUser);
+    void LogoutAllUsers();
+    // The current logon's user handle, or null.
+    void* GetUserSSN() const { return m_pCurUser ? m_pCurUser->m_nUserSSN : nullptr; }
+    // The current logon's location value (two words), or null.
+    const unsigned long* GetUserLocation() const { return m_pCurUser ? m_pCurUser->m_dwLocation : nullptr; }
+    // Whether input is held back after failed logons.
+    bool IsPaused() const { return m_Guard.IsPaused(time(nullptr)); }
     // Sends what waits in the send queue, as far as the socket takes it.
     void SendPending();
     bool HasPendingOutput() const { return !m_Queue.IsEmpty(); }
@@ -55,8 +89,20 @@ public:
     bool m_bBroken = false;
     CMessage m_Msg;
     CVirtualFolder* m_pCurFolder = nullptr;
+    LOGONUSER* m_pCurUser = nullptr;
+    TPtrList<LOGONUSER> m_LogonList;
 
 private:
+    int AccessUser(const CString& arg);
+    int AccessLogon(CMessage* pMsg, const CString& arg);
+    int AccessLogoff(const CString& arg);
+    // The record of this connection with that logon handle, or null.
+    LOGONUSER* FindLogon(unsigned long nLogon);
+    unsigned NewLogonHandle();
+    void OnLogonFailure(const char* szUser);
+    // The keep-alive rules; false when they removed the connection.
+    bool KeepAlive(time_t now);
+    void ResumeIfDue(time_t now);
     void HandleReceived();
     void HandleOnePacket(int nPacket);
     void StartDiscard(int nPacket);
@@ -83,4 +129,10 @@ private:
     // When the bytes of the incomplete packet in m_RecvBuf last grew, or 0.
     time_t m_tPartial = 0;
     bool m_bDisconnected = false;
+    time_t m_tAccepted = 0;
+    bool m_bLoggedOnOnce = false;
+    unsigned m_nLastLogon = 0;
+    CLogonGuard m_Guard;
+    // Set while complete packets wait in m_RecvBuf for a pause to end.
+    bool m_bHeld = false;
 };

@@ -1,5 +1,6 @@
 #include "CVirtualFolder.h"
 
+#include "CAccountManager.h"
 #include "CAgentDoc.h"
 #include "CLog.h"
 #include "CSvrSocket.h"
@@ -11,15 +12,6 @@
 
 namespace
 {
-// Logon stand-in, until accounts exist: every connection counts as logged
-// on with all rights, but none has proved that it is on this machine, so
-// local-only methods stay out of reach. The access command is refused,
-// since no credential can be checked yet.
-bool IsValidUserHandle(const CSvrSocket*) { return true; }
-const unsigned kStandInRights = 0xFFFFFFFFu;
-const unsigned long* UserLocation(const CSvrSocket*) { return nullptr; }
-const int kAccessReply = 801;
-
 // The "@"-separated field at index (from 0) of text, or null when text has
 // fewer fields.
 const char* FieldAt(const char* text, int index)
@@ -400,8 +392,13 @@ bool CVirtualFolder::IsWithin(const CVirtualFolder* folder) const
 
 unsigned CVirtualFolder::GetUserRight()
 {
-    return m_pCurSvr && IsValidUserHandle(m_pCurSvr) ? kStandInRights : 0;
+    unsigned long right = 0;
+    if (m_pCurSvr)
+        g_am.GetUserRight(m_pCurSvr->GetUserSSN(), &right);
+    return static_cast<unsigned>(right);
 }
+
+void* CVirtualFolder::GetCaller() const { return m_pCurSvr ? m_pCurSvr->GetUserSSN() : nullptr; }
 
 int CVirtualFolder::OnGetProperty(const char*, CString&) { return 0; }
 
@@ -427,7 +424,7 @@ void CVirtualFolder::OnProcessCommand(CSvrSocket* svr)
 void CVirtualFolder::VerifyAndProcess(CMessage* message)
 {
     const bool toRoot = message->m_nCommand == kCmdCd && message->m_strBody == "\\";
-    if (!IsValidUserHandle(m_pCurSvr) && message->m_nCommand != kCmdAccess && !toRoot)
+    if (!g_am.IsValidUserHandle(m_pCurSvr->GetUserSSN()) && message->m_nCommand != kCmdAccess && !toRoot)
     {
         m_pCurSvr->NotifyServer(kNoticeNoUser, "");
         return;
@@ -465,7 +462,7 @@ void CVirtualFolder::Dispatch(CMessage* message)
     }
 }
 
-void CVirtualFolder::cmd_access(CMessage* message) { m_pCurSvr->ReportFinish(message, kAccessReply); }
+void CVirtualFolder::cmd_access(CMessage* message) { m_pCurSvr->OnUserAccess(message); }
 
 void CVirtualFolder::cmd_close(CMessage*)
 {
@@ -493,7 +490,7 @@ void CVirtualFolder::SendLine(CMessage* message, const CString& line)
 unsigned CVirtualFolder::MethodRights(const CPea* method)
 {
     const unsigned mask = static_cast<unsigned>(strtoul(method->GetContent(), nullptr, 10));
-    const bool local = m_pDoc && m_pDoc->CheckLocation(UserLocation(m_pCurSvr));
+    const bool local = m_pDoc && m_pDoc->CheckLocation(m_pCurSvr->GetUserLocation());
     return EffectiveRights(GetUserRight(), mask, local);
 }
 

@@ -146,6 +146,11 @@ protected:
     // nothing to compute and answers 0.
     int OnGetProperty(const char* name, CString& value);
     CSvrSocket* GetCurrentSvr() const { return m_pCurSvr; }
+    // The user handle of the connection whose command is being served, or
+    // null.
+    void* GetCaller() const;
+    // Removes an entry and destroys it (with its folder, for an object).
+    void RemovePea(CPea* pea);
     void cmd_get(CMessage* message);
 
 private:
@@ -191,8 +196,6 @@ private:
     // Splits text at its first "@", which must follow at least one
     // character; false when there is none such.
     static bool SplitField(const CString& text, CString& field, CString& rest);
-    // Removes an entry and destroys it (with its folder, for an object).
-    void RemovePea(CPea* pea);
     CPea* UpdatePea(CPea* pea, const CString& name, const CString& attribute, const CString& value);
     CPea* NewLeaf(const CString& name, const CString& attribute, const CString& value);
     CPea* NewFolder(const CString& name, const CString& attribute, const CString& value);

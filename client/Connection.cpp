@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,6 +53,7 @@ bool Connection::SendRaw(const std::string& bytes)
             return false;
         done += static_cast<size_t>(n);
     }
+    m_lastSent = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -63,14 +65,24 @@ Connection::Status Connection::Receive(Packet& out, int timeoutMs)
         switch (m_reader.Next(out))
         {
         case PacketReader::kPacket:
+            if (m_keepAliveMs > 0 && out.kind == kNotice && out.command == kPing)
+                SendKeepAlive();
             return kGot;
         case PacketReader::kMalformed:
             return kBroken;
         case PacketReader::kNeedMore:
             break;
         }
-        if (!WaitReadable(m_fd, deadline.Left()))
-            return kTimeout;
+        const int left = deadline.Left();
+        const int untilKeepAlive = KeepAliveWait(left + 1);
+        if (!WaitReadable(m_fd, untilKeepAlive < left ? untilKeepAlive : left))
+        {
+            if (m_keepAliveMs > 0 && KeepAliveWait(left + 1) == 0)
+                SendKeepAlive();
+            else if (deadline.Left() == 0)
+                return kTimeout;
+            continue;
+        }
         char buf[65536];
         const ssize_t n = recv(m_fd, buf, sizeof buf, 0);
         if (n == 0)
@@ -99,11 +111,65 @@ Connection::Status Connection::Request(const Packet& request, std::vector<Packet
     }
 }
 
+int Connection::KeepAliveWait(int leftMs) const
+{
+    if (m_keepAliveMs <= 0)
+        return leftMs;
+    const auto since = std::chrono::steady_clock::now() - m_lastSent;
+    const long due = m_keepAliveMs - static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    return due <= 0 ? 0 : (due < leftMs ? static_cast<int>(due) : leftMs);
+}
+
+// A ping that already is a closing reply is taken by the agent as a sign of
+// life and not answered.
+void Connection::SendKeepAlive()
+{
+    Packet ping;
+    ping.command = kPing;
+    ping.kind = kFinish;
+    Send(ping);
+}
+
+bool Connection::LogOn(const std::string& user, const std::string& password, std::string& error,
+                       const unsigned long location[2], int timeoutMs)
+{
+    const std::string credential = EncodeCredential(user, password);
+    if (credential.empty())
+    {
+        error = "cannot encode the credential";
+        return false;
+    }
+    Packet request;
+    request.command = kAccess;
+    request.body = LogonBody(location, credential);
+    std::vector<Packet> replies;
+    const Status status = Request(request, replies, timeoutMs);
+    if (status != kGot)
+    {
+        error = "no answer to the logon";
+        return false;
+    }
+    unsigned handle = 0;
+    for (const Packet& p : replies)
+    {
+        if (p.kind == kData && p.body.compare(0, 6, "logon ") == 0)
+            handle = static_cast<unsigned>(strtoul(p.body.c_str() + 6, nullptr, 16));
+    }
+    if (ReplyCode(replies.back()) != 800 || handle == 0)
+    {
+        error = "logon of " + user + " refused: " + replies.back().body;
+        return false;
+    }
+    m_logon = handle;
+    return true;
+}
+
 void Connection::Close()
 {
     if (m_fd >= 0)
         close(m_fd);
     m_fd = -1;
     m_reader = PacketReader();
+    m_logon = 0;
 }
 } // namespace halsen

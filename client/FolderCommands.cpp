@@ -210,12 +210,8 @@ int RunFolderCommands(const FolderRun& run)
     if (usage >= 0)
         return usage;
     Connection connection;
-    std::string error;
-    if (!connection.Connect(run.host, run.port, error))
-    {
-        fprintf(stderr, "halsenctl: %s\n", error.c_str());
+    if (!run.connect(connection))
         return kTransport;
-    }
     FolderClient client(connection, run.timeoutMs, run.stamp);
     client.OnNotice(PrintNotice);
     for (const Step& step : steps)

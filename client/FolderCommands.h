@@ -3,15 +3,19 @@
 // halsenctl's folder commands: dir, cd, get, set, invoke, tree and wait,
 // run in order on one connection.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace halsen
 {
+class Connection;
+
 struct FolderRun
 {
-    std::string host;
-    int port = 0;
+    // Opens the connection (and logs on); false, with the reason told,
+    // when it cannot.
+    std::function<bool(Connection&)> connect;
     int timeoutMs = 5000;
     int stamp = 1;
     // The command words, starting with a folder command.

@@ -5,6 +5,7 @@
 // replies. halsenctl and the tests talk to agents through it as a
 // management server would.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,39 @@ struct DiscoverOptions
     int timeoutMs = 2000;
 };
 
+// The R64 text form of bytes (the agent's Base64 variant: "_" for "/",
+// no padding), and back; a character outside the alphabet reads as 0.
+std::string ToR64(const std::string& bytes);
+std::string FromR64(const std::string& text);
+
+// The logon credential: R64 of the user name, "@", the 4 salt bytes, the
+// round count byte (0 means 256), a reserved byte and the password
+// encrypted with DES-CBC under a key derived from the name and the salt.
+// Empty when the salt is not 4 bytes or the cipher is unavailable.
+std::string EncodeCredential(const std::string& user, const std::string& password, const std::string& salt,
+                             unsigned char count);
+// The same with a fresh random salt and round count.
+std::string EncodeCredential(const std::string& user, const std::string& password);
+// The body of the access request that logs on with credential, presenting
+// the location words (0 0 when null).
+std::string LogonBody(const unsigned long location[2], const std::string& credential);
+
+// Where a password comes from: a file (its first line) when one is named,
+// else the environment variable when it is set, else the terminal, which
+// does not echo it.
+struct PasswordSource
+{
+    std::string file;
+    std::string variable = "HALSEN_PASSWORD";
+    std::string prompt = "Password: ";
+};
+bool ReadPassword(const PasswordSource& source, std::string& out, std::string& error);
+
+// The agent identity of this machine, from the agent's profile; a client
+// that presents it at logon proves to be local. False when it cannot be
+// read.
+bool ReadLocalLocation(unsigned long location[2], const std::string& profile = "/etc/tavrine/Dorvik.rc");
+
 // Sends the discovery request and gathers the announcements that come in
 // the time-out, each host and address once.
 bool Discover(const DiscoverOptions& options, std::vector<Announcement>& found, std::string& error);
@@ -151,8 +185,28 @@ public:
     void Close();
     int Fd() const { return m_fd; }
 
+    // Logs a user on and keeps the logon handle the agent gave. False with
+    // the reason in error when the agent refused or did not answer.
+    bool LogOn(const std::string& user, const std::string& password, std::string& error,
+               const unsigned long location[2] = nullptr, int timeoutMs = 10000);
+    // The handle of the last good logon, 0 before one.
+    unsigned LogonHandle() const { return m_logon; }
+    // The agent logs off the logons of a connection silent for two minutes
+    // and drops one silent for 22. With an interval (milliseconds, 0 for
+    // none), a connection that only listens sends a ping that wants no
+    // answer whenever it has sent nothing that long, and answers the
+    // agent's pings as Receive meets them.
+    void KeepAlive(int intervalMs) { m_keepAliveMs = intervalMs; }
+
 private:
+    // Milliseconds to wait for input before the next keep-alive is due.
+    int KeepAliveWait(int leftMs) const;
+    void SendKeepAlive();
+
     int m_fd = -1;
     PacketReader m_reader;
+    unsigned m_logon = 0;
+    int m_keepAliveMs = 0;
+    std::chrono::steady_clock::time_point m_lastSent = std::chrono::steady_clock::now();
 };
 } // namespace halsen

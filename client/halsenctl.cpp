@@ -48,10 +48,19 @@ const char kUsageText[] =
     "  --address ADDR   where discover sends its request (default 255.255.255.255)\n"
     "  --request TEXT   the discovery request (default \"TAVRINE_HALSEN#\")\n"
     "  --stamp N        stamp word of the first request, counted up (default 1)\n"
+    "  --user NAME      log NAME on first and keep the logon (a silent connection\n"
+    "                   pings the agent every minute and answers its pings);\n"
+    "                   the password is asked for without echo, or taken from\n"
+    "                   $HALSEN_PASSWORD or the first line of --password-file\n"
+    "  --password-file FILE  read the password of --user from FILE\n"
     "  -h, --help       this text\n"
     "\n"
     "Exit status: 0 done; 1 an error reply, or no agent answered; 2 bad usage;\n"
-    "3 the connection failed, was closed by the agent or timed out.\n";
+    "3 the connection failed, the logon was refused, the agent closed the\n"
+    "connection or it timed out.\n";
+
+// Well inside the agent's two minutes of silence that end a logon.
+const int kKeepAliveMs = 60000;
 
 struct Options
 {
@@ -59,6 +68,8 @@ struct Options
     int port = halsen::kAgentPort;
     int timeoutMs = -1;
     int stamp = 1;
+    std::string user;
+    halsen::PasswordSource password;
     halsen::DiscoverOptions discover;
     std::vector<std::string> words;
 };
@@ -92,7 +103,8 @@ int ParseOptions(int argc, char** argv, Options& options)
             return kOk;
         }
         const bool takesValue = arg == "--host" || arg == "--port" || arg == "--timeout" || arg == "--address" ||
-                                arg == "--request" || arg == "--stamp";
+                                arg == "--request" || arg == "--stamp" || arg == "--user" ||
+                                arg == "--password-file";
         if (!takesValue)
         {
             if (arg.size() > 1 && arg[0] == '-' && options.words.empty())
@@ -113,6 +125,10 @@ int ParseOptions(int argc, char** argv, Options& options)
             options.discover.address = value;
         else if (arg == "--request")
             options.discover.request = value;
+        else if (arg == "--user")
+            options.user = value;
+        else if (arg == "--password-file")
+            options.password.file = value;
     }
     return options.words.empty() ? Usage("no command given") : -1;
 }
@@ -143,13 +159,26 @@ int RunDiscover(const Options& options)
     return kOk;
 }
 
+// Connects, and logs the user on when one is named.
 bool Connect(const Options& options, halsen::Connection& connection)
 {
-    std::string error;
-    if (connection.Connect(options.host, options.port, error))
-        return true;
-    fprintf(stderr, "halsenctl: %s\n", error.c_str());
-    return false;
+    std::string error, password;
+    if (!options.user.empty() && !halsen::ReadPassword(options.password, password, error))
+    {
+        fprintf(stderr, "halsenctl: %s\n", error.c_str());
+        return false;
+    }
+    // The identity proves that the client is on the agent's machine; it is
+    // never shown to an agent elsewhere, which could replay it.
+    unsigned long location[2] = {0, 0};
+    if (options.host.compare(0, 4, "127.") == 0)
+        halsen::ReadLocalLocation(location);
+    const bool done = connection.Connect(options.host, options.port, error) &&
+                      (options.user.empty() || connection.LogOn(options.user, password, error, location));
+    if (!done)
+        fprintf(stderr, "halsenctl: %s\n", error.c_str());
+    connection.KeepAlive(kKeepAliveMs);
+    return done;
 }
 
 int ReportEnd(halsen::Connection::Status status)
@@ -307,8 +336,10 @@ int main(int argc, char** argv)
     if (command == "watch")
         return RunWatch(options);
     if (halsen::IsFolderCommand(command))
-        return halsen::RunFolderCommands(
-            {options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
+    {
+        auto connect = [&options](halsen::Connection& connection) { return Connect(options, connection); };
+        return halsen::RunFolderCommands({connect, Timeout(options, 5000), options.stamp, options.words});
+    }
     if (command == "events")
         return RunEvents(options);
     return Usage(("unknown command " + command).c_str());

@@ -7,6 +7,7 @@
 
 #include "CProfile.h"
 #include "HalsenClient.h"
+#include "LogonHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +29,17 @@ inline void UseDevice(const char* name, const char* library)
     profile.WriteProfile("Morliven", "Path1", library);
 }
 
-// Connects to the agent on this sandbox's loopback, ready for folder
-// commands. The agent accepts every connection as logged on for now.
+// Connects to the agent on this sandbox's loopback and logs the
+// administrator of logontest::CreateAdmin on, ready for folder commands.
+// Like halsenctl, it presents the agent identity from the profile, and so
+// proves to be on the agent's machine.
 inline ::testing::AssertionResult ConnectToAgent(halsen::Connection& connection)
 {
     std::string error;
-    if (!connection.Connect("127.0.0.1", halsen::kAgentPort, error))
+    unsigned long location[2] = {0, 0};
+    halsen::ReadLocalLocation(location);
+    if (!connection.Connect("127.0.0.1", halsen::kAgentPort, error) ||
+        !connection.LogOn(logontest::kAdmin, logontest::kAdminPassword, error, location))
         return ::testing::AssertionFailure() << error;
     return ::testing::AssertionSuccess();
 }
@@ -69,11 +75,12 @@ inline Reply Ask(halsen::Connection& c, int command, const std::string& body, in
     return reply;
 }
 
-// The halsenctl command line up to its first command word, with what it
-// needs to be let in.
+// The halsenctl command line (for the shell) up to its first command word,
+// with what it needs to be let in: the administrator's logon.
 inline std::string Halsenctl()
 {
-    return TAVRINE_BUILD_DIR "/client/halsenctl";
+    return std::string("HALSEN_PASSWORD=") + logontest::kAdminPassword + " " TAVRINE_BUILD_DIR
+           "/client/halsenctl --user " + logontest::kAdmin;
 }
 
 struct CommandResult

@@ -3,6 +3,7 @@
 
 #include "AgentConnection.h"
 #include "HalsenClient.h"
+#include "LogonHelpers.h"
 #include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,9 @@ using agenttest::Reply;
 class FolderCommandTest : public TestPluginAgent
 {
 protected:
-    static void Connect(halsen::Connection& c) { ASSERT_TRUE(agenttest::ConnectToAgent(c)); }
+    // Logged on from elsewhere (location 0 0): local-only methods stay out
+    // of reach.
+    static void Connect(halsen::Connection& c) { logontest::ConnectAndLogOn(c); }
 };
 
 struct Row
@@ -82,7 +85,6 @@ TEST_F(FolderCommandTest, CommandsAnswerWithTheirLinesAndCodes)
         {halsen::kGet, ".", {".@MVP1@o--@26"}, "800@Functional"},
         {halsen::kCd, "\\", {}, "800@Functional"},
         {halsen::kGet, ".", {".@" + host + "@o--@2"}, "800@Functional"},
-        {halsen::kAccess, "credential", {}, "801@Error"},
     };
     halsen::Connection c;
     Connect(c);

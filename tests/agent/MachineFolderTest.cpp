@@ -251,7 +251,7 @@ TEST_F(MachineFolderTest, HalsenctlWatchesAndListsEvents)
 {
     // Event times are told in local time; the expected lines are in UTC.
     setenv("TZ", "UTC", 1);
-    FILE* watch = popen(("echo $$; exec " + agenttest::Halsenctl() + " watch 40").c_str(), "r");
+    FILE* watch = popen(("echo $$; exec env TZ=UTC " + agenttest::Halsenctl() + " watch 40").c_str(), "r");
     ASSERT_NE(watch, nullptr);
     char pid[32] = {};
     ASSERT_NE(fgets(pid, sizeof pid, watch), nullptr);

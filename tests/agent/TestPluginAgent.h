@@ -9,7 +9,7 @@
 
 // The real dorvik of this build with the tests' plug-in as its one device
 // ("Dev" unless named otherwise), started for each test case in the case's
-// own sandbox.
+// own sandbox, with the administrator account of logontest::CreateAdmin.
 class TestPluginAgent : public testing::Test
 {
 protected:
@@ -18,6 +18,7 @@ protected:
     void SetUp() override
     {
         agenttest::UseDevice(m_szDevice, TEST_PLUGIN_PATH);
+        logontest::CreateAdmin();
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }

@@ -88,6 +88,7 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
     if (!PluginOffersEventLog())
         GTEST_SKIP() << "the RAID plug-in's adapters offer no IEventLog, so no event can reach the agent";
     agenttest::UseDevice("MVRAID", MVRAID_PATH);
+    logontest::CreateAdmin();
     SmtpPeer peer;
     AgentProcess agent({});
     ASSERT_TRUE(agent.WaitForStdout(kRunningText)) << agent.Stdout() << agent.Stderr();

@@ -96,6 +96,7 @@ public:
     void Launch()
     {
         agenttest::UseDevice("RAID", MVRAID_PATH);
+        logontest::CreateAdmin();
         m_client.reset();
         m_connection.reset(new halsen::Connection);
         m_agent.reset(new AgentProcess({}));
