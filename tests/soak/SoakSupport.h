@@ -177,9 +177,57 @@ public:
     }
 
     const std::vector<std::string>& Failed() const { return m_failed; }
+    unsigned Steps() const { return m_nStep; }
 
 private:
     unsigned m_nStep = 0;
+    std::vector<std::string> m_failed;
+};
+
+// Arrays made and taken away on the adapter's two free disks through one
+// management connection, where the connection may do so: creating and
+// deleting are for servers on the agent's own machine only.
+class ArrayLoad
+{
+public:
+    explicit ArrayLoad(halsen::Connection& connection) : m_client(connection)
+    {
+        m_client.OnNotice([](const halsen::Packet&) {});
+        const halsen::Answer create =
+            m_client.Cd("\\RAID\\MVP1").Ok() ? m_client.Get("CreateArray") : halsen::Answer();
+        m_bAllowed = create.Ok() && create.lines.size() == 1 && halsen::ParseEntry(create.lines[0]).value != "0";
+    }
+
+    bool Allowed() const { return m_bAllowed; }
+
+    // Creates the array when it is not there, else deletes it; the driver
+    // may refuse (801), but every request must be answered.
+    void Next()
+    {
+        if (!m_bAllowed)
+            return;
+        m_client.Cd("\\RAID\\MVP1");
+        m_client.Refresh();
+        const halsen::Answer answer =
+            m_bMade ? m_client.Invoke("DeleteArray", "{MVP1\\Soak}")
+                    : m_client.Invoke("CreateArray", "Soak@RAID1(MIRROR)@0@2@{MVP1\\ch3\\master}@{MVP1\\ch4\\master}@64");
+        if (answer.code == 800)
+        {
+            m_bMade = !m_bMade;
+            ++m_nDone;
+        }
+        else if (answer.code != 801)
+            m_failed.push_back(answer.Problem());
+    }
+
+    int Done() const { return m_nDone; }
+    const std::vector<std::string>& Failed() const { return m_failed; }
+
+private:
+    halsen::FolderClient m_client;
+    bool m_bAllowed = false;
+    bool m_bMade = false;
+    int m_nDone = 0;
     std::vector<std::string> m_failed;
 };
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 
 namespace
 {
@@ -78,22 +79,29 @@ TEST_F(Soak, TheAgentStaysWholeUnderLoad)
     const Clock::time_point warm = start + std::chrono::seconds(seconds / 3);
     const Clock::time_point end = start + std::chrono::seconds(seconds);
     soak::HardwareLoad hardware;
+    soak::ArrayLoad arrays(control);
     soak::Use warmUse;
+    int rounds = 0;
     {
         soak::ClientLoad clients(4, kEmailId);
         while (Clock::now() < end)
         {
             hardware.Next();
+            if (hardware.Steps() % 4 == 0)
+                arrays.Next();
             agent.Drain(3000);
             if (warmUse.rssKb < 0 && Clock::now() >= warm)
                 warmUse = soak::Measure(agent.Pid());
         }
         clients.Stop();
-        EXPECT_GT(clients.Rounds(), 0);
+        rounds = clients.Rounds();
+        EXPECT_GT(rounds, 0);
         const std::vector<std::string> problems = clients.Problems();
         EXPECT_TRUE(problems.empty()) << problems.size() << " rounds failed, the first: " << problems.front();
     }
     EXPECT_TRUE(hardware.Failed().empty()) << hardware.Failed().front();
+    EXPECT_TRUE(arrays.Failed().empty()) << arrays.Failed().front();
+    EXPECT_TRUE(!arrays.Allowed() || arrays.Done() > 0) << "no array was made or deleted";
 
     // The agent still answers, and holds what it held after warming up.
     halsen::Connection late;
@@ -129,6 +137,10 @@ TEST_F(Soak, TheAgentStaysWholeUnderLoad)
          static_cast<long>((mails = peer.Messages()).size()) < listed && Clock::now() < limit;)
         agent.Drain(500);
     EXPECT_EQ(static_cast<long>(mails.size()), listed);
+    printf("soak of %d s: %d client rounds, %d array changes, %u events raised, %ld kept, %zu mailed; "
+           "RSS %ld kB after warm-up, %ld kB at the end; descriptors %d, then %d\n",
+           seconds, rounds, arrays.Done(), raised, soak::ControllerEvents(logs), mails.size(), warmUse.rssKb,
+           endUse.rssKb, warmUse.descriptors, endUse.descriptors);
 
     agent.Signal(SIGTERM);
     EXPECT_EQ(agent.WaitExit(60000), 0) << agent.Stderr();
