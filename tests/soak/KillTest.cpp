@@ -1,5 +1,5 @@
 // The agent killed outright at random moments of a loaded run, again and
-// again (TAVRINE_KILL_ROUNDS, 6 by default): after each kill the account
+// again (TAVRINE_KILL_ROUNDS, 5 by default): after each kill the account
 // file, the profile and every event log must read back whole, no stored
 // event may be lost, and the agent started again must serve them.
 
@@ -67,10 +67,10 @@ TEST(Kill, WhatTheAgentKeepsSurvivesKillsUnderLoad)
     ASSERT_EQ(RunAgent({"--init", "admin", "secret"}).status, 0);
 
     std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> moment(1000, 20000);
+    std::uniform_int_distribution<int> moment(1000, 18000);
     soak::HardwareLoad hardware;
     long stored = 0;
-    const int rounds = soak::Seconds("TAVRINE_KILL_ROUNDS", 6);
+    const int rounds = soak::FromEnvironment("TAVRINE_KILL_ROUNDS", 5);
     for (int round = 0; round < rounds; ++round)
     {
         {

@@ -28,9 +28,9 @@ namespace soak
 {
 using Clock = std::chrono::steady_clock;
 
-// Seconds from the environment, so that a run by hand can go on longer
+// A count from the environment, so that a run by hand can go on longer
 // than the one in the suite.
-inline int Seconds(const char* variable, int fallback)
+inline int FromEnvironment(const char* variable, int fallback)
 {
     const char* text = getenv(variable);
     const int value = text ? atoi(text) : 0;

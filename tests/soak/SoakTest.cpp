@@ -74,7 +74,7 @@ TEST_F(Soak, TheAgentStaysWholeUnderLoad)
     ASSERT_TRUE(agenttest::ConnectToAgent(control));
     ASSERT_NO_FATAL_FAILURE(Configure(control));
 
-    const int seconds = soak::Seconds("TAVRINE_SOAK_SECONDS", 90);
+    const int seconds = soak::FromEnvironment("TAVRINE_SOAK_SECONDS", 90);
     const Clock::time_point start = Clock::now();
     const Clock::time_point warm = start + std::chrono::seconds(seconds / 3);
     const Clock::time_point end = start + std::chrono::seconds(seconds);
