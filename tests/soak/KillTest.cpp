@@ -17,9 +17,9 @@ namespace
 {
 using agenttest::Ask;
 using soak::Clock;
+using soak::kDone;
+using soak::kEmailId;
 
-const char kDone[] = "800@Functional";
-const char kEmailId[] = "Raid Admin <admin@example.com>";
 // As the agent keeps it: the name quoted.
 const char kStoredEmailId[] = "\"Raid Admin\" <admin@example.com>";
 const std::string kDump = TAVRINE_BUILD_DIR "/tools/pwdump/pwdump";

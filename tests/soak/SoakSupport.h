@@ -28,6 +28,10 @@ namespace soak
 {
 using Clock = std::chrono::steady_clock;
 
+const char kDone[] = "800@Functional";
+// The sender the load sets over and over to what it already is.
+const char kEmailId[] = "Raid Admin <admin@example.com>";
+
 // A count from the environment, so that a run by hand can go on longer
 // than the one in the suite.
 inline int FromEnvironment(const char* variable, int fallback)

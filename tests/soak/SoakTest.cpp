@@ -17,9 +17,9 @@ namespace
 {
 using agenttest::Ask;
 using soak::Clock;
+using soak::kDone;
+using soak::kEmailId;
 
-const char kDone[] = "800@Functional";
-const char kEmailId[] = "Raid Admin <admin@example.com>";
 
 // The ids of the events the hardware load raises, as the agent numbers
 // them: a disk failing and plugged in, the array down and critical, the
