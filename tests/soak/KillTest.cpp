@@ -62,7 +62,7 @@ long ListedByAgent()
 TEST(Kill, WhatTheAgentKeepsSurvivesKillsUnderLoad)
 {
     simtest::LoadPreset("enclosure-battery");
-    simtest::Shell("zelsim set hot-spares 0 && zelsim set-rate 20");
+    simtest::Shell("zelsim set hot-spares 0");
     agenttest::UseDevice("RAID", MVRAID_PATH);
     ASSERT_EQ(RunAgent({"--init", "admin", "secret"}).status, 0);
 

@@ -29,6 +29,10 @@ namespace soak
 using Clock = std::chrono::steady_clock;
 
 const char kDone[] = "800@Functional";
+// How long a request may wait for its answer: the agent serves everyone
+// from one thread, and under load on a busy machine (or sanitized) a walk
+// of the plug-ins or a mail holds the others back for a while.
+const int kAnswerMs = 30000;
 // The sender the load sets over and over to what it already is.
 const char kEmailId[] = "Raid Admin <admin@example.com>";
 
@@ -111,7 +115,7 @@ private:
                 std::this_thread::sleep_for(std::chrono::milliseconds(500));
                 continue;
             }
-            halsen::FolderClient client(connection);
+            halsen::FolderClient client(connection, kAnswerMs);
             client.OnNotice([](const halsen::Packet&) {});
             Round(client);
         }
@@ -194,7 +198,7 @@ private:
 class ArrayLoad
 {
 public:
-    explicit ArrayLoad(halsen::Connection& connection) : m_client(connection)
+    explicit ArrayLoad(halsen::Connection& connection) : m_client(connection, kAnswerMs)
     {
         m_client.OnNotice([](const halsen::Packet&) {});
         const halsen::Answer create =
