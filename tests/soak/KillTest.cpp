@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <random>
 #include <sstream>
 
@@ -119,5 +120,6 @@ TEST(Kill, WhatTheAgentKeepsSurvivesKillsUnderLoad)
     EXPECT_GT(kept, 0);
     EXPECT_LE(soak::ControllerEvents(logs), static_cast<long>(soak::RaisedEvents()));
     EXPECT_EQ(ListedByAgent(), kept);
+    printf("%d kills under load: %ld events kept whole of %u raised\n", rounds, kept, soak::RaisedEvents());
 }
 } // namespace
