@@ -2,14 +2,13 @@
 // the tests' plug-in as its one device.
 
 #include "AgentConnection.h"
-#include "AgentProcess.h"
 #include "FolderClient.h"
+#include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,17 +17,10 @@ namespace
 {
 using agenttest::RunHalsenctl;
 
-class HalsenctlFolderTest : public testing::Test
+class HalsenctlFolderTest : public TestPluginAgent
 {
 protected:
-    void SetUp() override
-    {
-        agenttest::UseDevice("MVP", TEST_PLUGIN_PATH);
-        m_agent.reset(new AgentProcess({}));
-        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
-    }
-
-    std::unique_ptr<AgentProcess> m_agent;
+    HalsenctlFolderTest() : TestPluginAgent("MVP") {}
 };
 
 // Identity numbers are the plug-in's own; the rest of the tree is fixed.
@@ -84,7 +76,8 @@ TEST_F(HalsenctlFolderTest, TreeFromTheCurrentFolderEndsThere)
     const agenttest::CommandResult result = RunHalsenctl("cd 'MVP\\MVP1' tree get .");
     EXPECT_EQ(0, result.status) << result.out;
     EXPECT_EQ("o-- MVP1 (type 26)\n", result.out.substr(0, result.out.find('\n') + 1));
-    EXPECT_EQ("o-- MVP1 (type 26)\n", result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1));
+    EXPECT_EQ("o-- MVP1 (type 26)\n",
+              result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1));
     EXPECT_NE(std::string::npos, result.out.find("\n      pr- model = Disk A\n")) << result.out;
 }
 
@@ -98,11 +91,14 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
     } rows[] = {
         {"cd MVP invoke Succeed ''", 0, "notice  8194 \\MVP@\n800 Functional\n"},
         {"cd MVP invoke Fail ''", 1, "801 Error\nhalsenctl: invoke Fail: 801 Error\n"},
-        {"cd MVP invoke Refuse ''", 1, "802 Access Denied\nhalsenctl: invoke Refuse: 802 Access Denied\n"},
-        {"cd MVP invoke Check a", 1, "805 Invalid argument\nhalsenctl: invoke Check: 805 Invalid argument\n"},
+        {"cd MVP invoke Refuse ''", 1,
+         "802 Access Denied\nhalsenctl: invoke Refuse: 802 Access Denied\n"},
+        {"cd MVP invoke Check a", 1,
+         "805 Invalid argument\nhalsenctl: invoke Check: 805 Invalid argument\n"},
         {"cd MVP invoke Check a@b invoke Missing ''", 1,
          "800 Functional\n803 Not found\nhalsenctl: invoke Missing: 803 Not found\n"},
-        {"cd MVP invoke LocalOnly ''", 1, "802 Access Denied\nhalsenctl: invoke LocalOnly: 802 Access Denied\n"},
+        {"cd MVP invoke LocalOnly ''", 1,
+         "802 Access Denied\nhalsenctl: invoke LocalOnly: 802 Access Denied\n"},
         {"invoke '' x", 1, "805 Invalid argument\nhalsenctl: invoke : 805 Invalid argument\n"},
         {"cd MVP get Model get Label", 0, "pr- Model = TR-1000\nprw Label = spare\n"},
         {"cd MVP set Label main get Label", 0, "prw Label = main\n"},
@@ -114,16 +110,20 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
         {"cd ''", 1, "halsenctl: cd : 803 Not found\n"},
         {"cd 'MVP\\MVP1' cd '\\' get .", 0, ""},
         {"cd 'MVP\\MVP1' dir", 0,
-         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights 4160749567)\nm-- ClearEvent (rights 64)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
+         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights 4160749567)\n"
+         "m-- ClearEvent (rights 64)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
         {"cd MVP invoke AddSpare '' refresh get spare1", 0, "800 Functional\no-- spare1 (type 21)\n"},
         {"tree 'MVP\\Model'", 1, "halsenctl: cd MVP\\Model: 803 Not found\n"},
         // A plug-in property's get closes with 0@Functional: no error.
         {"send 'cd MVP' 'get Model' 'get Nothing'", 1,
-         "done    800@Functional\ndata    Model@pr-@TR-1000\ndone    0@Functional\ndone    803@Not found\n"},
+         "done    800@Functional\ndata    Model@pr-@TR-1000\ndone    0@Functional\ndone    803@Not "
+         "found\n"},
         // Usage errors are found before anything is sent.
-        {"cd MVP invoke Fail '' set Label", 2, "halsenctl: set needs 2 argument(s) (see halsenctl --help)\n"},
+        {"cd MVP invoke Fail '' set Label", 2,
+         "halsenctl: set needs 2 argument(s) (see halsenctl --help)\n"},
         {"dir bogus", 2, "halsenctl: \"bogus\" is no folder command (see halsenctl --help)\n"},
-        {"wait soon", 2, "halsenctl: wait needs a number of seconds, not soon (see halsenctl --help)\n"},
+        {"wait soon", 2,
+         "halsenctl: wait needs a number of seconds, not soon (see halsenctl --help)\n"},
         {"--port 1 dir", 3, "halsenctl: cannot connect to 127.0.0.1 port 1: Connection refused\n"},
     };
     for (const auto& row : rows)
