@@ -554,6 +554,7 @@ void QueueEvent(SimState& s, uint32_t id, uint32_t level, std::initializer_list<
     {
         memmove(&s.events[0], &s.events[1], sizeof(logevent) * (kMaxQueuedEvents - 1));
         s.numEvents--;
+        s.counters.droppedEvents++;
     }
     logevent& e = s.events[s.numEvents++];
     memset(&e, 0, sizeof(e));

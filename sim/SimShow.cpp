@@ -206,7 +206,8 @@ std::string ShowState(const SimState& s)
     const Counters& n = s.counters;
     out << Format("requests %u, node opens %u, /proc/devices reads %u, mknods %u (%u not as the driver wants)\n",
                   n.ioctls, n.nodeOpens, n.procDevicesOpens, n.mknods, n.badMknods);
-    out << Format("events queued %u\n", s.numEvents);
+    out << Format("events queued %u, raised %u, dropped unread %u\n", s.numEvents, s.nextQueueNum - 1,
+                  n.droppedEvents);
     for (const Fault& f : s.faults)
         if (f.remaining)
             out << Format("fault 0x%04x: %s, %u more\n", f.code, f.mode == FaultMode::Fail ? "fail" : "garbage",

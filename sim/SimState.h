@@ -12,7 +12,7 @@ namespace zelsim
 {
 
 constexpr uint32_t kMagic = 0x5A454C53; // "ZELS"
-constexpr uint32_t kStateVersion = 3;
+constexpr uint32_t kStateVersion = 4;
 constexpr int kMaxQueuedEvents = 64;
 constexpr int kMaxScsiWrites = 16;
 constexpr int kWriteLength = 64;
@@ -125,6 +125,9 @@ struct Counters
     uint32_t ioctls;
     uint32_t creates;
     uint32_t deletes;
+    // Events pushed out of the full queue before any program read them: with
+    // nextQueueNum, what a reader of the queue must account for.
+    uint32_t droppedEvents;
 };
 
 struct SimState

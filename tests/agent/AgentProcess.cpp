@@ -142,6 +142,14 @@ bool AgentProcess::IsRunning()
     return m_pid > 0 && !Reap(WNOHANG);
 }
 
+void AgentProcess::Drain(int timeoutMs)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (MillisecondsLeft(deadline) > 0 && Pump(MillisecondsLeft(deadline)))
+    {
+    }
+}
+
 int AgentProcess::WaitExit(int timeoutMs)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

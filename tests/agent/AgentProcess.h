@@ -24,6 +24,10 @@ public:
     // still running after `timeoutMs`.
     int WaitExit(int timeoutMs = 20000);
     bool IsRunning();
+    // Reads what the agent wrote for up to `timeoutMs`, so that an agent
+    // run long under load never blocks on a full pipe.
+    void Drain(int timeoutMs);
+    int Pid() const { return m_pid; }
 
     const std::string& Stdout() const { return m_out; }
     const std::string& Stderr() const { return m_err; }

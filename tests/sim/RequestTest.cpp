@@ -323,5 +323,8 @@ TEST(RequestCodes, QueueKeepsTheNewestWhenFull)
         QueueEvent(*s, EV_DISK_PLUGIN, kInfo, {i});
     EXPECT_EQ(s->numEvents, uint32_t(kMaxQueuedEvents));
     EXPECT_EQ(s->events[0].ParamList[0], 3u);
+    // What a reader of the queue can tell it missed.
+    EXPECT_EQ(s->counters.droppedEvents, 3u);
+    EXPECT_EQ(s->nextQueueNum - 1, uint32_t(kMaxQueuedEvents + 3));
 }
 } // namespace
