@@ -111,9 +111,9 @@ int main(int argc, char** argv)
                             for (uint32_t i = 0; i < 20; ++i)
                                 zelsim::QueueEvent(s, zelsim::EV_SYNC_ABORT, zelsim::kError, {0, i});
                         });
-                    tick();
+                    const bool ticked = tick() == S_OK;
                     lines += ReadLog(adapter);
-                    return true;
+                    return ticked;
                 });
     if (lines != 20 * ticks)
         fprintf(stderr, "plugin_tick_bench: %d event lines read instead of %d\n", lines, 20 * ticks);

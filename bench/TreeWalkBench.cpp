@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     {
         printf("tree: %d entries, %d objects, the device folder included\n", entries, objects);
         const std::string tree = TAVRINE_BUILD_DIR "/client/halsenctl tree RAID >/dev/null";
-        ok = Measure("walk over one open connection", rounds, [&] { return WalkOnce(client) == entries; }) &&
+        ok = Measure("walk over one open connection", rounds,
+                     [&] { return WalkOnce(client) == entries; }) &&
              Measure("halsenctl tree RAID", rounds, [&] { return system(tree.c_str()) == 0; });
     }
     if (agent > 0)

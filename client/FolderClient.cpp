@@ -181,7 +181,8 @@ bool FolderClient::WalkFolder(int depth, const Visitor& visit, std::string& prob
             continue;
         if (depth == kMaxWalkDepth)
         {
-            problem = "the tree goes deeper than " + std::to_string(kMaxWalkDepth) + " levels at " + entry.name;
+            problem = "the tree goes deeper than " + std::to_string(kMaxWalkDepth) + " levels at " +
+                      entry.name;
             return false;
         }
         const Answer in = Ask(kCd, entry.name);

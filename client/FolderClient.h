@@ -65,8 +65,14 @@ public:
     Answer Ask(int command, const std::string& body);
     Answer Dir() { return Ask(kDir, ""); }
     Answer Get(const std::string& name) { return Ask(kGet, name); }
-    Answer Set(const std::string& name, const std::string& value) { return Ask(kSet, name + "@" + value); }
-    Answer Invoke(const std::string& method, const std::string& args) { return Ask(kInvoke, method + "@" + args); }
+    Answer Set(const std::string& name, const std::string& value)
+    {
+        return Ask(kSet, name + "@" + value);
+    }
+    Answer Invoke(const std::string& method, const std::string& args)
+    {
+        return Ask(kInvoke, method + "@" + args);
+    }
     Answer Refresh() { return Ask(kRefresh, ""); }
     // A path of folder names separated by backslashes (a name never holds
     // one); a leading backslash starts at the root, ".." goes up. Stops at

@@ -20,7 +20,8 @@ struct CommandForm
 };
 
 const CommandForm kForms[] = {
-    {"dir", 0}, {"cd", 1}, {"get", 1}, {"set", 2}, {"invoke", 2}, {"refresh", 0}, {"tree", 0}, {"wait", 1},
+    {"dir", 0},    {"cd", 1},      {"get", 1},  {"set", 2},
+    {"invoke", 2}, {"refresh", 0}, {"tree", 0}, {"wait", 1},
 };
 
 const CommandForm* FindForm(const std::string& word)
@@ -68,8 +69,10 @@ int ParseSteps(const std::vector<std::string>& words, std::vector<Step>& steps)
         Step step;
         step.command = words[i++];
         if (words.size() - i < form->nArgs)
-            return UsageError(step.command + " needs " + std::to_string(form->nArgs) + " argument(s)");
-        step.args.assign(words.begin() + static_cast<long>(i), words.begin() + static_cast<long>(i + form->nArgs));
+            return UsageError(step.command + " needs " + std::to_string(form->nArgs) +
+                              " argument(s)");
+        step.args.assign(words.begin() + static_cast<long>(i),
+                         words.begin() + static_cast<long>(i + form->nArgs));
         i += form->nArgs;
         if (step.command == "tree" && i < words.size() && !FindForm(words[i]))
             step.args.push_back(words[i++]);
@@ -114,7 +117,8 @@ int RunGet(FolderClient& client, const std::string& name)
 {
     const Answer answer = client.Get(name);
     for (const std::string& line : answer.lines)
-        PrintEntry(0, ParseEntry(name == "." && line.compare(0, 2, ".@") == 0 ? line.substr(2) : line));
+        PrintEntry(
+            0, ParseEntry(name == "." && line.compare(0, 2, ".@") == 0 ? line.substr(2) : line));
     return Judge("get " + name, answer);
 }
 
@@ -175,7 +179,10 @@ int RunStep(FolderClient& client, const Step& step)
 }
 } // namespace
 
-bool IsFolderCommand(const std::string& word) { return FindForm(word) != nullptr; }
+bool IsFolderCommand(const std::string& word)
+{
+    return FindForm(word) != nullptr;
+}
 
 const char* FolderUsage()
 {
@@ -193,7 +200,7 @@ const char* FolderUsage()
            "Entries print as \"pr- Model = TR-1000\", \"m-- Succeed (rights 1)\" and\n"
            "\"o-- MVP1 (type 26)\"; notices print as they arrive. The first error reply\n"
            "stops the run with its code and text on standard error.\n"
-           "  e.g. halsenctl cd 'MVP1\\ch1' dir get master tree 'MVP1\\ch2' invoke TurnOnBuzzer \"\"\n";
+           "  e.g. halsenctl cd 'RAID\\MVP1' get IRQ invoke TurnOnBuzzer \"\" tree ch1\n";
 }
 
 int RunFolderCommands(const FolderRun& run)

@@ -307,7 +307,8 @@ int main(int argc, char** argv)
     if (command == "watch")
         return RunWatch(options);
     if (halsen::IsFolderCommand(command))
-        return halsen::RunFolderCommands({options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
+        return halsen::RunFolderCommands(
+            {options.host, options.port, Timeout(options, 5000), options.stamp, options.words});
     if (command == "events")
         return RunEvents(options);
     return Usage(("unknown command " + command).c_str());

@@ -84,7 +84,8 @@ TEST_F(HalsenctlFolderTest, TreeFromTheCurrentFolderEndsThere)
     const agenttest::CommandResult result = RunHalsenctl("cd 'MVP\\MVP1' tree get .");
     EXPECT_EQ(0, result.status) << result.out;
     EXPECT_EQ("o-- MVP1 (type 26)\n", result.out.substr(0, result.out.find('\n') + 1));
-    EXPECT_EQ("o-- MVP1 (type 26)\n", result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1));
+    EXPECT_EQ("o-- MVP1 (type 26)\n",
+              result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1));
     EXPECT_NE(std::string::npos, result.out.find("\n      pr- model = Disk A\n")) << result.out;
 }
 
@@ -98,11 +99,14 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
     } rows[] = {
         {"cd MVP invoke Succeed ''", 0, "notice  8194 \\MVP@\n800 Functional\n"},
         {"cd MVP invoke Fail ''", 1, "801 Error\nhalsenctl: invoke Fail: 801 Error\n"},
-        {"cd MVP invoke Refuse ''", 1, "802 Access Denied\nhalsenctl: invoke Refuse: 802 Access Denied\n"},
-        {"cd MVP invoke Check a", 1, "805 Invalid argument\nhalsenctl: invoke Check: 805 Invalid argument\n"},
+        {"cd MVP invoke Refuse ''", 1,
+         "802 Access Denied\nhalsenctl: invoke Refuse: 802 Access Denied\n"},
+        {"cd MVP invoke Check a", 1,
+         "805 Invalid argument\nhalsenctl: invoke Check: 805 Invalid argument\n"},
         {"cd MVP invoke Check a@b invoke Missing ''", 1,
          "800 Functional\n803 Not found\nhalsenctl: invoke Missing: 803 Not found\n"},
-        {"cd MVP invoke LocalOnly ''", 1, "802 Access Denied\nhalsenctl: invoke LocalOnly: 802 Access Denied\n"},
+        {"cd MVP invoke LocalOnly ''", 1,
+         "802 Access Denied\nhalsenctl: invoke LocalOnly: 802 Access Denied\n"},
         {"invoke '' x", 1, "805 Invalid argument\nhalsenctl: invoke : 805 Invalid argument\n"},
         {"cd MVP get Model get Label", 0, "pr- Model = TR-1000\nprw Label = spare\n"},
         {"cd MVP set Label main get Label", 0, "prw Label = main\n"},
@@ -119,11 +123,14 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
         {"tree 'MVP\\Model'", 1, "halsenctl: cd MVP\\Model: 803 Not found\n"},
         // A plug-in property's get closes with 0@Functional: no error.
         {"send 'cd MVP' 'get Model' 'get Nothing'", 1,
-         "done    800@Functional\ndata    Model@pr-@TR-1000\ndone    0@Functional\ndone    803@Not found\n"},
+         "done    800@Functional\ndata    Model@pr-@TR-1000\ndone    0@Functional\ndone    803@Not "
+         "found\n"},
         // Usage errors are found before anything is sent.
-        {"cd MVP invoke Fail '' set Label", 2, "halsenctl: set needs 2 argument(s) (see halsenctl --help)\n"},
+        {"cd MVP invoke Fail '' set Label", 2,
+         "halsenctl: set needs 2 argument(s) (see halsenctl --help)\n"},
         {"dir bogus", 2, "halsenctl: \"bogus\" is no folder command (see halsenctl --help)\n"},
-        {"wait soon", 2, "halsenctl: wait needs a number of seconds, not soon (see halsenctl --help)\n"},
+        {"wait soon", 2,
+         "halsenctl: wait needs a number of seconds, not soon (see halsenctl --help)\n"},
         {"--port 1 dir", 3, "halsenctl: cannot connect to 127.0.0.1 port 1: Connection refused\n"},
     };
     for (const auto& row : rows)

@@ -17,7 +17,8 @@ TEST(EntryTest, ParsedAtTheFirstTwoSeparatorsAndPrintedByKind)
         const char* line;
     } rows[] = {
         {"Model@pr-@TR-1000", "Model", "pr-", "TR-1000", "pr- Model = TR-1000"},
-        {"ReadEvent@m--@4160749567", "ReadEvent", "m--", "4160749567", "m-- ReadEvent (rights 4160749567)"},
+        {"ReadEvent@m--@4160749567", "ReadEvent", "m--", "4160749567",
+         "m-- ReadEvent (rights 4160749567)"},
         {"MVP1@o--@26", "MVP1", "o--", "26", "o-- MVP1 (type 26)"},
         // A value keeps its own separators.
         {"Event@prv@1@2@x", "Event", "prv", "1@2@x", "prv Event = 1@2@x"},

@@ -30,14 +30,22 @@ TEST_F(AgentTree, HalsenctlPrintsEachPresetsTree)
         {"one-adapter", "MVP1", {"ch1", "ch2", "ch3", "ch4", "enclosure1"}},
         {"one-adapter", "MVP1\\ch4", {"master", "slave"}},
         {"two-adapters", "", {"MVP1", "MVP2"}},
-        {"two-adapters", "MVP1", {"ch1", "ch2", "ch3", "ch4", "enclosure1", "System", "Data", "Scratch"}},
+        {"two-adapters",
+         "MVP1",
+         {"ch1", "ch2", "ch3", "ch4", "enclosure1", "System", "Data", "Scratch"}},
         {"two-adapters", "MVP2", {"ch1", "ch2", "ch3", "ch4", "enclosure1", "Archive", "Vault"}},
         {"two-adapters", "MVP2\\ch4", {"master"}},
         {"two-adapters", "MVP1\\Data", {"disk5", "disk6", "disk7"}},
-        {"two-adapters-full", "MVP1", {"ch1", "ch2", "ch3", "ch4", "enclosure1", "Boot", "Data", "Fast", "Single"}},
-        {"two-adapters-full", "MVP2", {"ch1", "ch2", "ch3", "ch4", "enclosure1", "Logs", "Vault", "Media", "Spare"}},
+        {"two-adapters-full",
+         "MVP1",
+         {"ch1", "ch2", "ch3", "ch4", "enclosure1", "Boot", "Data", "Fast", "Single"}},
+        {"two-adapters-full",
+         "MVP2",
+         {"ch1", "ch2", "ch3", "ch4", "enclosure1", "Logs", "Vault", "Media", "Spare"}},
         {"two-adapters-full", "MVP2\\Media", {"disk6", "disk7"}},
-        {"enclosure-battery", "MVP1", {"ch1", "ch2", "ch3", "ch4", "enclosure1", "battery", "Mirror"}},
+        {"enclosure-battery",
+         "MVP1",
+         {"ch1", "ch2", "ch3", "ch4", "enclosure1", "battery", "Mirror"}},
         {"enclosure-battery", "MVP1\\Mirror", {"disk1", "disk3"}},
     };
     const struct
@@ -127,7 +135,8 @@ TEST_F(AgentTree, AdapterPropertiesAreWhatTheSimulatorHolds)
         });
     Launch();
     const std::string show = simtest::Shell("zelsim show");
-    const std::string version = show.substr(show.find("version ") + 8, show.find(" (") - show.find("version ") - 8);
+    const std::string version =
+        show.substr(show.find("version ") + 8, show.find(" (") - show.find("version ") - 8);
     const struct
     {
         const char* adapter;
@@ -139,7 +148,8 @@ TEST_F(AgentTree, AdapterPropertiesAreWhatTheSimulatorHolds)
         {"MVP1", "DV", version},
         {"MVP1", "GetSmart", std::to_string(Shown(show, "settings:", "smart check"))},
         {"MVP1", "WriteMode", std::to_string(Shown(show, "settings:", "write mode"))},
-        {"MVP1", "GetMaintenanceRate", std::to_string(Shown(show, "thresholds:", "maintenance length"))},
+        {"MVP1", "GetMaintenanceRate",
+         std::to_string(Shown(show, "thresholds:", "maintenance length"))},
         {"MVP1", "ReadThreshold", std::to_string(Shown(show, "thresholds:", "read"))},
         {"MVP2", "WriteThreshold", std::to_string(Shown(show, "thresholds:", "write"))},
         {"MVP2", "SubmitChannelThreshold", std::to_string(Shown(show, "thresholds:", "submit"))},
@@ -149,7 +159,9 @@ TEST_F(AgentTree, AdapterPropertiesAreWhatTheSimulatorHolds)
     EXPECT_EQ("1", rows[4].value) << show;
     EXPECT_EQ("77", rows[6].value) << show;
     for (const auto& row : rows)
-        EXPECT_EQ(row.value, Prop(row.adapter, row.property)) << row.adapter << " " << row.property << "\n" << show;
+        EXPECT_EQ(row.value, Prop(row.adapter, row.property))
+            << row.adapter << " " << row.property << "\n"
+            << show;
 }
 
 TEST_F(AgentTree, AFailedDiskIsToldAndShowsInTheTreeWithinAFewTicks)

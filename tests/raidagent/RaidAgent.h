@@ -55,7 +55,8 @@ inline PrintedTree ParseTree(const std::string& text)
         const size_t paren = rest.rfind(" (");
         const size_t cut = eq != std::string::npos ? eq : paren;
         entry.name = rest.substr(0, cut);
-        entry.value = eq != std::string::npos ? rest.substr(eq + 3) : rest.substr(rest.rfind(' ') + 1);
+        entry.value =
+            eq != std::string::npos ? rest.substr(eq + 3) : rest.substr(rest.rfind(' ') + 1);
         if (eq == std::string::npos && !entry.value.empty())
             entry.value.pop_back();
         stack.resize(depth);
@@ -63,7 +64,8 @@ inline PrintedTree ParseTree(const std::string& text)
         for (size_t i = 1; i < stack.size(); ++i)
             parent += (parent.empty() ? "" : "\\") + stack[i];
         stack.push_back(entry.name);
-        const std::string path = depth == 0 ? "" : (parent.empty() ? "" : parent + "\\") + entry.name;
+        const std::string path =
+            depth == 0 ? "" : (parent.empty() ? "" : parent + "\\") + entry.name;
         tree.entries[path] = entry;
         if (depth > 0 && entry.IsObject())
             tree.children[parent].push_back(entry.name);
@@ -137,7 +139,8 @@ public:
         if (!Reach(path))
             return "<no " + path + ">";
         const halsen::Answer answer = Client().Get(name);
-        return answer.Ok() && answer.lines.size() == 1 ? halsen::ParseEntry(answer.lines[0]).value : "<none>";
+        return answer.Ok() && answer.lines.size() == 1 ? halsen::ParseEntry(answer.lines[0]).value
+                                                       : "<none>";
     }
 
     // The identity number that method arguments name an object by.
@@ -169,7 +172,8 @@ public:
     {
         At("MVP1");
         const halsen::Answer answer = Client().Get("CreateArray");
-        return answer.Ok() && answer.lines.size() == 1 && halsen::ParseEntry(answer.lines[0]).value != "0";
+        return answer.Ok() && answer.lines.size() == 1 &&
+               halsen::ParseEntry(answer.lines[0]).value != "0";
     }
 
     // Waits up to timeoutMs for a notice with `code` about the folder at
@@ -193,8 +197,9 @@ public:
     std::vector<halsen::Packet> m_Notices;
 };
 
-#define SKIP_UNLESS_LOCAL()                                                                                        \
-    if (!ProvesLocality())                                                                                         \
-    GTEST_SKIP() << "the connection has not proved that it is local, so the local-only methods are refused"
+#define SKIP_UNLESS_LOCAL()                                                                        \
+    if (!ProvesLocality())                                                                         \
+    GTEST_SKIP()                                                                                   \
+        << "the connection has not proved that it is local, so the local-only methods are refused"
 
 } // namespace raidagent
