@@ -2,14 +2,13 @@
 // the tests' plug-in as its one device.
 
 #include "AgentConnection.h"
-#include "AgentProcess.h"
 #include "FolderClient.h"
+#include "TestPluginAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,17 +17,10 @@ namespace
 {
 using agenttest::RunHalsenctl;
 
-class HalsenctlFolderTest : public testing::Test
+class HalsenctlFolderTest : public TestPluginAgent
 {
 protected:
-    void SetUp() override
-    {
-        agenttest::UseDevice("MVP", TEST_PLUGIN_PATH);
-        m_agent.reset(new AgentProcess({}));
-        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
-    }
-
-    std::unique_ptr<AgentProcess> m_agent;
+    HalsenctlFolderTest() : TestPluginAgent("MVP") {}
 };
 
 // Identity numbers are the plug-in's own; the rest of the tree is fixed.
@@ -118,7 +110,8 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
         {"cd ''", 1, "halsenctl: cd : 803 Not found\n"},
         {"cd 'MVP\\MVP1' cd '\\' get .", 0, ""},
         {"cd 'MVP\\MVP1' dir", 0,
-         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights 4160749567)\nm-- ClearEvent (rights 64)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
+         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights 4160749567)\n"
+         "m-- ClearEvent (rights 64)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
         {"cd MVP invoke AddSpare '' refresh get spare1", 0, "800 Functional\no-- spare1 (type 21)\n"},
         {"tree 'MVP\\Model'", 1, "halsenctl: cd MVP\\Model: 803 Not found\n"},
         // A plug-in property's get closes with 0@Functional: no error.

@@ -187,11 +187,6 @@ std::string AwaitLine(FILE* out, const std::string& text)
     return "";
 }
 
-std::string Halsenctl(const std::string& args)
-{
-    return "env TZ=UTC " TAVRINE_BUILD_DIR "/client/halsenctl " + args;
-}
-
 // The adapter's events, collected on the tree's tick, reach the servers
 // that watch (their ids are listed) and the adapter folder's log, which
 // ReadEvent walks both ways and ClearEvent empties.
@@ -254,7 +249,9 @@ namespace
 // lists the stored ones and where to go on.
 TEST_F(MachineFolderTest, HalsenctlWatchesAndListsEvents)
 {
-    FILE* watch = popen(("echo $$; exec " + Halsenctl("watch 40")).c_str(), "r");
+    // Event times are told in local time; the expected lines are in UTC.
+    setenv("TZ", "UTC", 1);
+    FILE* watch = popen(("echo $$; exec " + agenttest::Halsenctl() + " watch 40").c_str(), "r");
     ASSERT_NE(watch, nullptr);
     char pid[32] = {};
     ASSERT_NE(fgets(pid, sizeof pid, watch), nullptr);
@@ -266,25 +263,17 @@ TEST_F(MachineFolderTest, HalsenctlWatchesAndListsEvents)
     pclose(watch);
     EXPECT_EQ(line, "event   \\Dev\\MVP1 1970-01-01 00:16:40 Error 256 Drv. Fail: disk 1\n");
 
-    FILE* list = popen(Halsenctl("events '\\Dev\\MVP1' --oldest --limit 2").c_str(), "r");
-    ASSERT_NE(list, nullptr);
-    std::string listed;
-    char text[512];
-    while (fgets(text, sizeof text, list))
-        listed += text;
-    EXPECT_EQ(pclose(list), 0);
+    agenttest::CommandResult listed = agenttest::RunHalsenctl("events '\\Dev\\MVP1' --oldest --limit 2");
+    EXPECT_EQ(listed.status, 0);
     const std::string head = "1970-01-01 00:16:40 Error 256 Drv. Fail: disk 1\n"
                              "1970-01-01 00:16:41 Information 257 Dsk. PLUGIN: disk 2\n"
                              "next 79 ";
-    ASSERT_EQ(listed.substr(0, head.size()), head);
-    const std::string magic = listed.substr(head.size(), listed.size() - head.size() - 1);
+    ASSERT_EQ(listed.out.substr(0, head.size()), head);
+    const std::string magic = listed.out.substr(head.size(), listed.out.size() - head.size() - 1);
 
-    list = popen(Halsenctl("events Dev/MVP1 --oldest --from 79 " + magic).c_str(), "r");
-    ASSERT_NE(list, nullptr);
-    listed.clear();
-    while (fgets(text, sizeof text, list))
-        listed += text;
-    EXPECT_EQ(pclose(list), 0);
-    EXPECT_EQ(listed, "1970-01-01 00:16:42 Warning 512 Ary. Bad Sector: sector 7@block 9\nnext 0 " + magic + "\n");
+    listed = agenttest::RunHalsenctl("events Dev/MVP1 --oldest --from 79 " + magic);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out,
+              "1970-01-01 00:16:42 Warning 512 Ary. Bad Sector: sector 7@block 9\nnext 0 " + magic + "\n");
 }
 } // namespace

@@ -5,7 +5,6 @@
 
 #include "AgentConnection.h"
 #include "AgentProcess.h"
-#include "CProfile.h"
 #include "PluginInterfaces.h"
 #include "SimHelpers.h"
 #include "SmtpPeer.h"
@@ -88,12 +87,7 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
     simtest::LoadPreset("two-adapters");
     if (!PluginOffersEventLog())
         GTEST_SKIP() << "the RAID plug-in's adapters offer no IEventLog, so no event can reach the agent";
-    {
-        CProfile profile("/etc/tavrine/Dorvik.rc");
-        profile.WriteProfile("Morliven", "NumOfDevice", 1);
-        profile.WriteProfile("Morliven", "Device1", "MVRAID");
-        profile.WriteProfile("Morliven", "Path1", MVRAID_PATH);
-    }
+    agenttest::UseDevice("MVRAID", MVRAID_PATH);
     SmtpPeer peer;
     AgentProcess agent({});
     ASSERT_TRUE(agent.WaitForStdout(kRunningText)) << agent.Stdout() << agent.Stderr();
@@ -132,8 +126,9 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
     EXPECT_NE(mails[0].find("-Drv. Fail\r\n"), std::string::npos) << mails[0];
     EXPECT_NE(mails[0].find("Message from Morliven at "), std::string::npos) << mails[0];
 
-    const std::string list = simtest::Shell(TAVRINE_BUILD_DIR "/client/halsenctl events '" + folder + "'");
-    EXPECT_NE(list.find(" 256 Drv. Fail: "), std::string::npos) << list;
-    EXPECT_NE(list.find("next "), std::string::npos) << list;
+    const agenttest::CommandResult list = agenttest::RunHalsenctl("events '" + folder + "'");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find(" 256 Drv. Fail: "), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("next "), std::string::npos) << list.out;
 }
 } // namespace
