@@ -29,6 +29,18 @@ bool WriteProfile()
     return fclose(f) == 0;
 }
 
+// The account the walks log on with, made as an administrator makes the
+// first one.
+const char kUser[] = "bench";
+const char kPassword[] = "bench-secret";
+
+bool CreateAccount()
+{
+    const std::string init =
+        std::string(TAVRINE_BUILD_DIR "/agent/dorvik -i ") + kUser + " " + kPassword + " >/dev/null";
+    return system(init.c_str()) == 0;
+}
+
 pid_t StartAgent()
 {
     const pid_t pid = fork();
@@ -43,13 +55,18 @@ pid_t StartAgent()
     return pid;
 }
 
+// Connects and logs on, waiting up to `ms` for the agent to listen.
 bool ConnectWithin(halsen::Connection& connection, int ms)
 {
     std::string error;
     for (int waited = 0; waited < ms; waited += 50)
     {
         if (connection.Connect("127.0.0.1", halsen::kAgentPort, error))
-            return true;
+        {
+            if (connection.LogOn(kUser, kPassword, error))
+                return true;
+            break;
+        }
         usleep(50000);
     }
     fprintf(stderr, "tree_walk_bench: %s\n", error.c_str());
@@ -85,7 +102,7 @@ int WalkOnce(halsen::FolderClient& client, int* objects = nullptr)
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? atoi(argv[1]) : 50;
-    if (rounds <= 0 || !WriteProfile())
+    if (rounds <= 0 || !WriteProfile() || !CreateAccount())
     {
         fprintf(stderr, "usage: tree_walk_bench [rounds], inside tools/sandbox --sim PRESET\n");
         return 2;
@@ -100,7 +117,8 @@ int main(int argc, char** argv)
     if (ok)
     {
         printf("tree: %d entries, %d objects, the device folder included\n", entries, objects);
-        const std::string tree = TAVRINE_BUILD_DIR "/client/halsenctl tree RAID >/dev/null";
+        const std::string tree = std::string("HALSEN_PASSWORD=") + kPassword + " " TAVRINE_BUILD_DIR
+                                 "/client/halsenctl --user " + kUser + " tree RAID >/dev/null";
         ok = Measure("walk over one open connection", rounds,
                      [&] { return WalkOnce(client) == entries; }) &&
              Measure("halsenctl tree RAID", rounds, [&] { return system(tree.c_str()) == 0; });
