@@ -65,7 +65,7 @@ TEST(Kill, WhatTheAgentKeepsSurvivesKillsUnderLoad)
     simtest::LoadPreset("enclosure-battery");
     simtest::Shell("zelsim set hot-spares 0");
     agenttest::UseDevice("RAID", MVRAID_PATH);
-    ASSERT_EQ(RunAgent({"--init", "admin", "secret"}).status, 0);
+    logontest::CreateAdmin();
 
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(1000, 18000);
@@ -94,7 +94,7 @@ TEST(Kill, WhatTheAgentKeepsSurvivesKillsUnderLoad)
         }
         SCOPED_TRACE("after kill " + std::to_string(round + 1));
         int status = -1;
-        const std::string out = simtest::Shell(kDump + " secret 2>&1", &status);
+        const std::string out = simtest::Shell(kDump + " " + logontest::kAdminPassword + " 2>&1", &status);
         EXPECT_EQ(status, 0) << out;
         ExpectWholeProfile();
         const std::map<std::string, soak::StoredLog> logs = soak::ReadEventLogs();

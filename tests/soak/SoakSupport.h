@@ -214,11 +214,16 @@ public:
     {
         if (!m_bAllowed)
             return;
+        const std::string args = m_bMade ? Identity("\\RAID\\MVP1\\Soak")
+                                         : "Soak@RAID1(MIRROR)@0@2@" + Identity("\\RAID\\MVP1\\ch3\\master") + "@" +
+                                               Identity("\\RAID\\MVP1\\ch4\\master") + "@64";
+        // The new array may not be in the tree yet, or a disk may be out
+        // just now: try again next round.
+        if (args.empty() || args.find("@@") != std::string::npos)
+            return;
         m_client.Cd("\\RAID\\MVP1");
         m_client.Refresh();
-        const halsen::Answer answer =
-            m_bMade ? m_client.Invoke("DeleteArray", "{MVP1\\Soak}")
-                    : m_client.Invoke("CreateArray", "Soak@RAID1(MIRROR)@0@2@{MVP1\\ch3\\master}@{MVP1\\ch4\\master}@64");
+        const halsen::Answer answer = m_client.Invoke(m_bMade ? "DeleteArray" : "CreateArray", args);
         if (answer.code == 800)
         {
             m_bMade = !m_bMade;
@@ -232,6 +237,21 @@ public:
     const std::vector<std::string>& Failed() const { return m_failed; }
 
 private:
+    // The identity number of the object at `path`: the first number of its
+    // handle, by which the methods name disks and arrays.
+    std::string Identity(const std::string& path)
+    {
+        m_client.Cd("\\RAID\\MVP1");
+        m_client.Refresh();
+        if (!m_client.Cd(path).Ok())
+            return "";
+        const halsen::Answer handle = m_client.Get("handle");
+        if (!handle.Ok() || handle.lines.size() != 1)
+            return "";
+        const std::string value = halsen::ParseEntry(handle.lines[0]).value;
+        return value.substr(0, value.find(';'));
+    }
+
     halsen::FolderClient m_client;
     bool m_bAllowed = false;
     bool m_bMade = false;

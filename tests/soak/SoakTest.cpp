@@ -49,6 +49,7 @@ protected:
         simtest::LoadPreset("enclosure-battery");
         simtest::Shell("zelsim set hot-spares 0 && zelsim set-rate 20");
         agenttest::UseDevice("RAID", MVRAID_PATH);
+        logontest::CreateAdmin();
     }
 
     void Configure(halsen::Connection& control)
