@@ -8,6 +8,7 @@
 #include "PacketForm.h"
 
 #include <cerrno>
+#include <sys/ioctl.h>
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
@@ -240,6 +241,12 @@ void CSvrSocket::RejectPacket()
     Remove();
 }
 
+bool CSvrSocket::HasUnreadBytes()
+{
+    int nWaiting = 0;
+    return ioctl(GetSd(), FIONREAD, &nWaiting) == 0 && nWaiting > 0;
+}
+
 void CSvrSocket::OnClockTick()
 {
     const time_t now = time(nullptr);
@@ -248,8 +255,15 @@ void CSvrSocket::OnClockTick()
         return;
     if (m_tPartial != 0 && now - m_tPartial >= kPartialSeconds)
     {
-        RejectPacket();
-        return;
+        // Bytes still waiting to be read mean the agent fell behind, not
+        // that the peer stopped in the middle of a request.
+        if (HasUnreadBytes())
+            m_tPartial = now;
+        else
+        {
+            RejectPacket();
+            return;
+        }
     }
     if (!KeepAlive(now))
         return;

@@ -110,6 +110,7 @@ private:
     bool Discard();
     void DropFront(int n);
     void NotePartial();
+    bool HasUnreadBytes();
     void RejectPacket();
     bool Deliver(const char* data, int n);
     void CheckQueueLimit();

@@ -368,8 +368,6 @@ TEST_F(LinkTest, PeerThatDoesNotReadIsDropped)
     halsen::Connection idle, flood;
     Connect(idle);
     Connect(flood);
-    const int small = 4096;
-    setsockopt(flood.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     // Small requests, many to each read of the agent, make many replies.
     std::string burst;
     for (int i = 0; i < 10000; ++i)
