@@ -3,6 +3,7 @@
 #include "CAccountManager.h"
 #include "CEmail.h"
 #include "CEventEnum.h"
+#include "HostName.h"
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
@@ -33,13 +34,12 @@
 
 const char szVersion[] = "1.30.10";
 
-bool CAgentDoc::m_bDebugOn = false;
+bool& CAgentDoc::m_bDebugOn = CLog::m_bDebugOn;
 
 namespace
 {
 const char kProfilePath[] = "/etc/tavrine/Dorvik.rc";
 const char kProfileDir[] = "/etc/tavrine";
-const int kHostNameSize = 32;
 const int kTickSeconds = 2;
 // Every 30th tick, once a minute, the agent announces itself again.
 const int kTicksPerBroadcast = 30;
@@ -178,6 +178,7 @@ void DeleteSocket(CSocket*& pSocket)
 
 CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
 {
+    CEmail::SetHostName(m_strHostName);
     CheckConfigFile();
     CLog::OpenLogfile();
     InitLocation();
@@ -238,14 +239,7 @@ bool CAgentDoc::CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& 
     return true;
 }
 
-CString CAgentDoc::ReadHostName()
-{
-    char name[kHostNameSize] = {};
-    // A longer name is cut; the buffer keeps its final NUL either way.
-    gethostname(name, sizeof name - 1);
-    name[sizeof name - 1] = '\0';
-    return CString(name);
-}
+CString CAgentDoc::ReadHostName() { return ReadMachineHostName(); }
 
 void CAgentDoc::CheckConfigFile()
 {
@@ -896,27 +890,6 @@ void terminator()
     if (old_terminate)
         old_terminate();
     abort();
-}
-
-const char* GetErrorInfo(int code)
-{
-    switch (code)
-    {
-    case 801:
-        return "Error";
-    case 802:
-        return "Access Denied";
-    case 803:
-        return "Not found";
-    case 804:
-        return "Abort";
-    case 805:
-        return "Invalid argument";
-    case 806:
-        return "Time Out";
-    default:
-        return "Functional";
-    }
 }
 
 int RunProtected(void (*body)())

@@ -2,8 +2,10 @@
 
 #include "CFdSet.h"
 #include "PluginInterfaces.h"
+#include "CFolderOwner.h"
 #include "CObject.h"
 #include "CSchedule.h"
+#include "ReplyTexts.h"
 #include "CSocket.h"
 #include "CString.h"
 #include "TPtrList.h"
@@ -28,7 +30,7 @@ enum
 // The one document of the agent: it owns the sockets, the connections, the
 // plug-ins and the object tree, starts them up, runs the loop and the clock
 // tick, and shuts them down.
-class CAgentDoc : public CObject
+class CAgentDoc : public CObject, public CFolderOwner
 {
 public:
     typedef void (*PFNSIGNAL)(int);
@@ -66,36 +68,36 @@ public:
     // Takes one connection out (or all of them, at shutdown, when pSvr is
     // null) and disconnects it; the object lives on until the pass that
     // removed it is over.
-    void RemoveServer(CSvrSocket* pSvr);
+    void RemoveServer(CSvrSocket* pSvr) override;
     // Sends a change notice to pSvr, or to every connected management
     // server when it is null.
-    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr);
+    void NotifyServer(unsigned long nCode, const char* szText, CSvrSocket* pSvr) override;
     // The folder a new connection starts in.
-    CVirtualFolder* GetRootFolder();
+    CVirtualFolder* GetRootFolder() override;
     // Moves every connection that is in folder, or below it, to the root,
     // before folder goes.
-    void OnFolderRemoved(const CVirtualFolder* folder);
+    void OnFolderRemoved(const CVirtualFolder* folder) override;
 
     // The notice lists of the events that are mailed and of those pushed to
     // the management servers; a list that fails the syntax check is refused
     // and the stored one stays.
-    bool GetEmailNoticeList(CString& strList);
-    bool GetReportNoticeList(CString& strList);
-    bool SetEmailNoticeList(const char* szList);
-    bool SetReportNoticeList(const char* szList);
+    bool GetEmailNoticeList(CString& strList) override;
+    bool GetReportNoticeList(CString& strList) override;
+    bool SetEmailNoticeList(const char* szList) override;
+    bool SetReportNoticeList(const char* szList) override;
 
     // The event work of a folder, named by its path ("/" for the root). A
     // new event is mailed when its id is on the e-mail notice list (a mail
     // that fails leaves an "Email Error" event before it) and always stored
     // in the folder's log. True when its id is on the report notice list;
     // `strReport` is then the text the folder pushes to the servers.
-    bool OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven, CString& strReport);
-    bool ClearEvent(const char* szFolderPath);
+    bool OnNewEvent(const char* szEvent, const char* szFolderPath, CString& strIsMorliven, CString& strReport) override;
+    bool ClearEvent(const char* szFolderPath) override;
     // An enumeration of the folder's log, or null when it cannot start.
-    void* EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags);
-    bool GetNextEvent(void* handle, CString& strEvent);
+    void* EnumEvent(const char* szFolderPath, unsigned long& pos, unsigned long& magic, unsigned long flags) override;
+    bool GetNextEvent(void* handle, CString& strEvent) override;
     // Ends the enumeration and gives back where to resume it.
-    bool CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic);
+    bool CloseEnumEvent(void* handle, unsigned long& pos, unsigned long& magic) override;
 
     // This machine's host name, at most 31 characters.
     static CString ReadHostName();
@@ -113,7 +115,7 @@ public:
     // Takes the timer entry of a loaded library; whether it has one.
     bool SetMVRaid_TimerProc(void* handle);
     // Whether pLocation holds this run's identity value.
-    bool CheckLocation(const unsigned long* pLocation) const;
+    bool CheckLocation(const unsigned long* pLocation) const override;
     CFdSet m_FdSet;
     // Connections with replies still waiting to go out are watched for
     // writability as well.
@@ -128,8 +130,11 @@ public:
     unsigned long m_Location[2] = {0, 0};
     // When the arrays are verified.
     CSchedule m_Schedule;
+    CSchedule& GetSchedule() override { return m_Schedule; }
+    const CString& GetHostName() const override { return m_strHostName; }
 
-    static bool m_bDebugOn;
+    // The same switch as the log's, under the document's name.
+    static bool& m_bDebugOn;
 
 private:
     [[noreturn]] void InitSystemAccount(const char* name, const char* password);
@@ -166,7 +171,6 @@ private:
 void OnTimer(int sig);
 void SignalProcessor(int sig);
 [[noreturn]] void terminator();
-const char* GetErrorInfo(int code);
 // Runs `body` (the agent's start-up and loop) and returns main's status.
 int RunProtected(void (*body)());
 

@@ -1,6 +1,5 @@
 #include "CEmail.h"
 
-#include "CAgentDoc.h"
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
@@ -395,12 +394,20 @@ CEmail::Outcome CEmail::Step(CSocket* socket, const char* command, int expected)
     return kRefused;
 }
 
+CString& CEmail::HostName()
+{
+    static CString strHostName;
+    return strHostName;
+}
+
+void CEmail::SetHostName(const CString& strHostName) { HostName() = strHostName; }
+
 CString CEmail::SenderAddress() const
 {
     CString address(m_EmailID);
     if (EmailFromUserProfile(address) && !address.IsEmpty())
         return address;
-    return m_strSender + "@" + g_AgentDoc.m_strHostName;
+    return m_strSender + "@" + HostName();
 }
 
 void CEmail::SendHeaders(CSocket* socket, const char* subject)
@@ -409,7 +416,7 @@ void CEmail::SendHeaders(CSocket* socket, const char* subject)
     if (from.IsEmpty())
     {
         from.Format("\"%s at IP", m_strSender.GetBuffer());
-        from = from + socket->GetLocalIP() + "\"<" + m_strSender + "@" + g_AgentDoc.m_strHostName +
+        from = from + socket->GetLocalIP() + "\"<" + m_strSender + "@" + HostName() +
                ">";
     }
     CString to;
@@ -427,7 +434,7 @@ void CEmail::SendHeaders(CSocket* socket, const char* subject)
 // that runs out ends the dialogue.
 bool CEmail::Converse(CSocket* socket, const char* subject, const char* body)
 {
-    const CString& host = g_AgentDoc.m_strHostName;
+    const CString& host = HostName();
     if (Step(socket, nullptr, 0) == kBroken || Step(socket, "HELO " + host, 250) == kBroken ||
         Step(socket, "MAIL FROM:<" + SenderAddress() + ">", 250) == kBroken)
         return false;

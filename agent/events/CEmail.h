@@ -57,6 +57,10 @@ public:
     // in `error`, when the mail could not be handed over.
     bool SendMessage(const char* subject, const char* body, CString& error);
 
+    // The host name that greets the mail server and completes a bare
+    // sender address; the document hands it over once it has read it.
+    static void SetHostName(const CString& strHostName);
+
     // The name the agent signs its mails with.
     CString m_strSender;
 
@@ -68,6 +72,9 @@ public:
     static int m_iRef;
 
 private:
+    // Kept in a function so that it exists whenever the document, itself
+    // built before main, hands the name over.
+    static CString& HostName();
     enum Outcome
     {
         kAccepted,

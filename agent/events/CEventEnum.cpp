@@ -1,13 +1,13 @@
 #include "CEventEnum.h"
 
-CEventEnum::CEventEnum(CAgentDoc* pDoc, const char* szFolderPath, unsigned long flags)
+CEventEnum::CEventEnum(CNoticeLists* pDoc, const char* szFolderPath, unsigned long flags)
     : m_Log(pDoc, szFolderPath, nullptr), m_nFlags(flags)
 {
 }
 
 CEventEnum::~CEventEnum() = default;
 
-CEventEnum* CEventEnum::Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos,
+CEventEnum* CEventEnum::Open(CNoticeLists* pDoc, const char* szFolderPath, unsigned long& pos,
                              unsigned long& magic, unsigned long flags)
 {
     CEventEnum* pEnum = new CEventEnum(pDoc, szFolderPath, flags);

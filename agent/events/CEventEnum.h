@@ -4,7 +4,7 @@
 #include "CObject.h"
 #include "CString.h"
 
-class CAgentDoc;
+class CNoticeLists;
 
 // One enumeration of a folder's event log, as the agent document hands it
 // out: the position of the next record to read, the magic word of the file
@@ -14,7 +14,7 @@ class CEventEnum : public CObject
 public:
     // Starts or resumes an enumeration (`pos` 0 starts anew); null when the
     // folder has no log or the log was made anew since `magic` was taken.
-    static CEventEnum* Open(CAgentDoc* pDoc, const char* szFolderPath, unsigned long& pos,
+    static CEventEnum* Open(CNoticeLists* pDoc, const char* szFolderPath, unsigned long& pos,
                             unsigned long& magic, unsigned long flags);
     virtual ~CEventEnum();
     CEventEnum(const CEventEnum&) = delete;
@@ -27,7 +27,7 @@ public:
     void Close(unsigned long& pos, unsigned long& magic);
 
 private:
-    CEventEnum(CAgentDoc* pDoc, const char* szFolderPath, unsigned long flags);
+    CEventEnum(CNoticeLists* pDoc, const char* szFolderPath, unsigned long flags);
 
     CLog m_Log;
     unsigned long m_nPosition = 0;

@@ -2,10 +2,10 @@
 
 #include "EventSeverity.h"
 
-#include "CAgentDoc.h"
 #include "CEventFile.h"
 #include "CFile.h"
 #include "CMessage.h"
+#include "CNoticeLists.h"
 #include "CProfile.h"
 #include "CString.h"
 
@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 FILE* CLog::m_fpMiscLog = nullptr;
+bool CLog::m_bDebugOn = false;
 
 const unsigned long CLog::EventIDs[] = {256, 257, 258, 512, 513, 514, 515, 516, 517, 521, 522,
                                         518, 519, 520, 524, 523, 525, 526, 527, 528, 529};
@@ -164,7 +165,7 @@ void CLog::ShowInfo(const char* text)
 
 void CLog::ShowMessage(const char* label)
 {
-    if (!CAgentDoc::m_bDebugOn)
+    if (!m_bDebugOn)
         return;
     CString line;
     line.Format("%s\n", label);
@@ -173,7 +174,7 @@ void CLog::ShowMessage(const char* label)
 
 void CLog::ShowMessage(const char* label, const CMessage* pMsg)
 {
-    if (!CAgentDoc::m_bDebugOn)
+    if (!m_bDebugOn)
         return;
     ::ShowInfo("%s  %d   %d   %s\n", label, pMsg->m_nCommand, pMsg->m_nType, pMsg->m_strBody.GetBuffer());
 }
@@ -240,7 +241,7 @@ void CLog::FlushLog()
         fflush(m_fpMiscLog);
 }
 
-CLog::CLog(CAgentDoc* pDoc, const char* szFolderPath, const char* szEvent) : m_pDoc(pDoc), m_szEvent(szEvent)
+CLog::CLog(CNoticeLists* pLists, const char* szFolderPath, const char* szEvent) : m_pLists(pLists), m_szEvent(szEvent)
 {
     if (StaysInside(szFolderPath))
     {
@@ -390,13 +391,13 @@ bool CLog::IsListed(const CString& list) const
 bool CLog::NeedEmailReport()
 {
     CString list;
-    return m_pDoc && m_pDoc->GetEmailNoticeList(list) && IsListed(list);
+    return m_pLists && m_pLists->GetEmailNoticeList(list) && IsListed(list);
 }
 
 bool CLog::NeedConsoleReport()
 {
     CString list;
-    return m_pDoc && m_pDoc->GetReportNoticeList(list) && IsListed(list);
+    return m_pLists && m_pLists->GetReportNoticeList(list) && IsListed(list);
 }
 
 void CLog::ToEmailString(CString& body, CString& subject) const

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-class CAgentDoc;
+class CNoticeLists;
 class CEventFile;
 class CMessage;
 
@@ -34,8 +34,9 @@ public:
     };
 
     // `szFolderPath` is the folder's path with "/" separators ("/" for the
-    // root); without one the object has no log file.
-    CLog(CAgentDoc* pDoc, const char* szFolderPath, const char* szEvent);
+    // root); without one the object has no log file. Without notice lists
+    // the event is neither mailed nor pushed.
+    CLog(CNoticeLists* pLists, const char* szFolderPath, const char* szEvent);
     virtual ~CLog();
     CLog(const CLog&) = delete;
     CLog& operator=(const CLog&) = delete;
@@ -78,8 +79,11 @@ public:
     static void FlushLog();
 
     static FILE* m_fpMiscLog;
+    // The debug switch that gates the packet traces; the command line sets
+    // it through the document.
+    static bool m_bDebugOn;
 
-    CAgentDoc* m_pDoc;
+    CNoticeLists* m_pLists;
     const char* m_szEvent;
     CString m_strFileName;
     CString m_strDir;

@@ -1,11 +1,12 @@
 #include "CSvrSocket.h"
 
 #include "CAccountManager.h"
-#include "CAgentDoc.h"
 #include "CLog.h"
+#include "CServerOwner.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
 #include "PacketForm.h"
+#include "ReplyTexts.h"
 
 #include <cerrno>
 #include <sys/ioctl.h>
@@ -45,7 +46,7 @@ CMessage& CloseNotice()
 // `direction` is "Receive " or "   Send ".
 void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
 {
-    if (!CAgentDoc::m_bDebugOn)
+    if (!CLog::m_bDebugOn)
         return;
     CString label;
     label.Format("%s(%d) :", direction, nOctet);
@@ -105,7 +106,7 @@ CSvrSocket::~CSvrSocket()
     Close();
 }
 
-void CSvrSocket::Init(CAgentDoc* pDoc)
+void CSvrSocket::Init(CServerOwner* pDoc)
 {
     m_pDoc = pDoc;
     m_pCurFolder = pDoc ? pDoc->GetRootFolder() : nullptr;

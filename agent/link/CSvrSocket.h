@@ -10,7 +10,7 @@
 
 #include <ctime>
 
-class CAgentDoc;
+class CServerOwner;
 class CVirtualFolder;
 
 // One accepted management connection. TCP delivers a byte stream, so the
@@ -46,7 +46,7 @@ public:
     explicit CSvrSocket(int nBufSize);
     virtual ~CSvrSocket();
 
-    void Init(CAgentDoc* pDoc);
+    void Init(CServerOwner* pDoc);
     // Reads what the peer sent and handles every complete packet in it.
     void ReceiveMessage();
     void SendMessage(CMessage* pMsg);
@@ -83,7 +83,7 @@ public:
     bool IsDisconnected() const { return m_bDisconnected; }
 
     CStreamBuf m_RecvBuf;
-    CAgentDoc* m_pDoc = nullptr;
+    CServerOwner* m_pDoc = nullptr;
     time_t m_tLastAccess = 0;
     int m_nIdleCount = 0;
     bool m_bBroken = false;

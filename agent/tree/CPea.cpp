@@ -15,7 +15,7 @@ CPea& CPea::operator=(const CPea& other)
     return *this;
 }
 
-bool CPea::Init(CPea* parent, CAgentDoc* doc, IUnknown*)
+bool CPea::Init(CPea* parent, CFolderOwner* doc, IUnknown*)
 {
     if (m_pParent || m_pOwner)
         return false;

@@ -5,7 +5,7 @@
 #include "StatusWords.h"
 #include "TPtrList.h"
 
-class CAgentDoc;
+class CFolderOwner;
 class CVirtualFolder;
 class IUnknown;
 
@@ -35,7 +35,7 @@ public:
 
     // Links the entry into a tree; an entry is initialised once only, and a
     // second call changes nothing and returns false.
-    bool Init(CPea* parent, CAgentDoc* doc, IUnknown* unused = nullptr);
+    bool Init(CPea* parent, CFolderOwner* doc, IUnknown* unused = nullptr);
 
     const CString& GetName() const { return m_Name; }
     const CString& GetAttribute() const { return m_Attribute; }
@@ -46,7 +46,7 @@ public:
     bool SetAttribute(const char* attribute);
     void SetContent(const char* content) { m_Content = content; }
     CPea* GetParent() const { return m_pParent; }
-    CAgentDoc* GetOwner() const { return m_pOwner; }
+    CFolderOwner* GetOwner() const { return m_pOwner; }
     int GetKind() const { return m_nKind; }
     void SetKind(int kind) { m_nKind = kind; }
 
@@ -85,7 +85,7 @@ private:
     CString m_Attribute;
     CString m_Content;
     CPea* m_pParent = nullptr;
-    CAgentDoc* m_pOwner = nullptr;
+    CFolderOwner* m_pOwner = nullptr;
     TPtrList<CPea> m_ChildList;
     int m_nKind = kPlain;
 };

@@ -1,9 +1,10 @@
 #include "CRAIDMachine.h"
 
-#include "CAgentDoc.h"
 #include "CEmail.h"
 #include "CFileVersion.h"
+#include "CFolderOwner.h"
 #include "CLog.h"
+#include "HostName.h"
 #include "CProfile.h"
 #include "CSchedule.h"
 #include "CSvrSocket.h"
@@ -72,7 +73,7 @@ bool IsScheduleText(const char* text)
 
 CRAIDMachine::~CRAIDMachine() = default;
 
-void CRAIDMachine::Init(CVirtualFolder* parent, CAgentDoc* doc, IRiver* river)
+void CRAIDMachine::Init(CVirtualFolder* parent, CFolderOwner* doc, IRiver* river)
 {
     CVirtualFolder::Init(parent ? parent->GetPea() : nullptr, doc, river);
     m_tLastTick = 0;
@@ -81,14 +82,14 @@ void CRAIDMachine::Init(CVirtualFolder* parent, CAgentDoc* doc, IRiver* river)
 
 void CRAIDMachine::AddOwnEntries()
 {
-    CAgentDoc* doc = GetDoc();
+    CFolderOwner* doc = GetDoc();
     if (doc)
     {
         CProfile profile;
         CString text;
         profile.GetProfile(kScheduleSection, kScheduleKey, text);
         if (!text.IsEmpty())
-            doc->m_Schedule.SetSchedule(text);
+            doc->GetSchedule().SetSchedule(text);
     }
     ShowEntries();
 }
@@ -101,7 +102,7 @@ void CRAIDMachine::ShowEntries()
     CFileVersion file;
     if (file.GetString("FileVersion", &version, nullptr, 0) && version)
         AddPea(CString("FileVersion@pr-@") + version);
-    SetPropertyString("name", GetDoc() ? GetDoc()->m_strHostName : CAgentDoc::ReadHostName());
+    SetPropertyString("name", GetDoc() ? GetDoc()->GetHostName() : ReadMachineHostName());
     for (const MethodEntry& method : kMethods)
         AddMethod(method.name, method.mask);
 }
@@ -193,7 +194,7 @@ void CRAIDMachine::SendResultLine(CMessage* message, const char* method, const c
 
 int CRAIDMachine::SendNoticeList(CMessage* message, const char* method, bool email)
 {
-    CAgentDoc* doc = GetDoc();
+    CFolderOwner* doc = GetDoc();
     CString list;
     if (!doc || !(email ? doc->GetEmailNoticeList(list) : doc->GetReportNoticeList(list)))
         return kError;
@@ -203,7 +204,7 @@ int CRAIDMachine::SendNoticeList(CMessage* message, const char* method, bool ema
 
 int CRAIDMachine::SetNoticeList(const char* list, bool email)
 {
-    CAgentDoc* doc = GetDoc();
+    CFolderOwner* doc = GetDoc();
     if (!doc || !(email ? doc->SetEmailNoticeList(list) : doc->SetReportNoticeList(list)))
         return kError;
     return kFunctional;
@@ -211,10 +212,10 @@ int CRAIDMachine::SetNoticeList(const char* list, bool email)
 
 int CRAIDMachine::SendVerifySchedule(CMessage* message, const char* method)
 {
-    CAgentDoc* doc = GetDoc();
+    CFolderOwner* doc = GetDoc();
     if (!doc)
         return kError;
-    SendResultLine(message, method, doc->m_Schedule.ToString());
+    SendResultLine(message, method, doc->GetSchedule().ToString());
     return kFunctional;
 }
 
@@ -222,14 +223,14 @@ int CRAIDMachine::SendVerifySchedule(CMessage* message, const char* method)
 // next start.
 int CRAIDMachine::SetVerifySchedule(const char* text)
 {
-    CAgentDoc* doc = GetDoc();
+    CFolderOwner* doc = GetDoc();
     if (!doc)
         return kError;
     if (!IsScheduleText(text))
         return kInvalidArgument;
-    doc->m_Schedule.SetSchedule(text);
+    doc->GetSchedule().SetSchedule(text);
     CProfile profile;
-    profile.WriteProfile(kScheduleSection, kScheduleKey, doc->m_Schedule.ToString());
+    profile.WriteProfile(kScheduleSection, kScheduleKey, doc->GetSchedule().ToString());
     return kFunctional;
 }
 
@@ -305,7 +306,7 @@ void CRAIDMachine::OnClockTick()
 // not stop until the clock catches up again.
 void CRAIDMachine::OnClockTick(time_t now)
 {
-    const bool due = GetDoc() && GetDoc()->m_Schedule.IsAlarmOn();
+    const bool due = GetDoc() && GetDoc()->GetSchedule().IsAlarmOn();
     if (!due && now >= m_tLastTick && now - m_tLastTick <= m_nInterval)
         return;
     m_tLastTick = now;

@@ -31,7 +31,7 @@ public:
     ~CRAIDMachine() override;
 
     // Links the root (parent null) and binds the river, when one is given.
-    void Init(CVirtualFolder* parent, CAgentDoc* doc, IRiver* river);
+    void Init(CVirtualFolder* parent, CFolderOwner* doc, IRiver* river);
     // Adds the machine's own entries, after the entries of its river and
     // its devices; the verify schedule stored in the profile takes effect.
     void AddOwnEntries();

@@ -24,7 +24,7 @@ CSingleUser::CSingleUser(const char* name) : m_strName(name)
 
 CSingleUser::~CSingleUser() = default;
 
-void CSingleUser::Init(CUserGroup* group, CAgentDoc* doc)
+void CSingleUser::Init(CUserGroup* group, CFolderOwner* doc)
 {
     m_pGroup = group;
     CVirtualFolder::Init(group->GetPea(), doc, nullptr);

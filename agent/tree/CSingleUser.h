@@ -13,7 +13,7 @@ public:
     explicit CSingleUser(const char* name);
     ~CSingleUser() override;
 
-    void Init(CUserGroup* group, CAgentDoc* doc);
+    void Init(CUserGroup* group, CFolderOwner* doc);
     // Whether user is this folder's account.
     bool IsMe(void* user);
     // The caller's rights, without the user bit on another user's folder.

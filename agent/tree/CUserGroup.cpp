@@ -22,7 +22,7 @@ CUserGroup::CUserGroup()
 
 CUserGroup::~CUserGroup() = default;
 
-void CUserGroup::Init(CPea* parent, CAgentDoc* doc)
+void CUserGroup::Init(CPea* parent, CFolderOwner* doc)
 {
     CVirtualFolder::Init(parent, doc, nullptr);
     AddMethod("CreateUser", kManageRights);

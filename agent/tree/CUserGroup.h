@@ -17,7 +17,7 @@ public:
     CUserGroup();
     ~CUserGroup() override;
 
-    void Init(CPea* parent, CAgentDoc* doc);
+    void Init(CPea* parent, CFolderOwner* doc);
     // The entry named name, made as a single-user folder when there is none.
     CPea* AddUserFolder(const char* name);
     void cmd_dir(CMessage* message) override;

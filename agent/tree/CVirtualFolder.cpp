@@ -1,9 +1,11 @@
 #include "CVirtualFolder.h"
 
 #include "CAccountManager.h"
-#include "CAgentDoc.h"
+#include "CFolderOwner.h"
 #include "CLog.h"
+#include "CSchedule.h"
 #include "CSvrSocket.h"
+#include "ReplyTexts.h"
 
 #include <climits>
 #include <cstdlib>
@@ -125,7 +127,7 @@ void CVirtualFolder::NotifyServer(unsigned long code, const char* text, CSvrSock
         m_pDoc->NotifyServer(code, NoticeText(text), target);
 }
 
-void CVirtualFolder::Init(CPea* parent, CAgentDoc* doc, IRiver* river)
+void CVirtualFolder::Init(CPea* parent, CFolderOwner* doc, IRiver* river)
 {
     m_Pea.Init(parent, nullptr);
     m_pDoc = doc;
@@ -670,7 +672,7 @@ void CVirtualFolder::OnClockTick()
     m_strIsMorliven = hasEvent == 3 ? "yes" : "no";
     if (hasEvent != 0 && m_pDoc)
         CollectEvents();
-    if (m_pDoc && m_pDoc->m_Schedule.IsAlarmOn() && IsArrayType(m_Pea.GetContent()))
+    if (m_pDoc && m_pDoc->GetSchedule().IsAlarmOn() && IsArrayType(m_Pea.GetContent()))
         InvokeDispatch(nullptr, "SyncArray", "512");
     for (int i = 1; i <= m_Pea.GetPeaCount(); ++i)
     {

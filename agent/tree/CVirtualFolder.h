@@ -4,7 +4,7 @@
 #include "CString.h"
 #include "PluginInterfaces.h"
 
-class CAgentDoc;
+class CFolderOwner;
 class CMessage;
 class CSvrSocket;
 
@@ -93,7 +93,7 @@ public:
     // Links the folder under parent. With a river, the folder takes over the
     // caller's reference on it (giving back a previous river), advises
     // itself as the river's sink and fills its entries from the river.
-    void Init(CPea* parent, CAgentDoc* doc, IRiver* river);
+    void Init(CPea* parent, CFolderOwner* doc, IRiver* river);
     void SetCurrentSvr(CSvrSocket* svr) { m_pCurSvr = svr; }
     // Whether this folder is folder or lies below it.
     bool IsWithin(const CVirtualFolder* folder) const;
@@ -138,7 +138,7 @@ public:
     void DisconnectSink();
 
 protected:
-    CAgentDoc* GetDoc() const { return m_pDoc; }
+    CFolderOwner* GetDoc() const { return m_pDoc; }
     // Sends one data line of the command in message.
     void SendLine(CMessage* message, const CString& line);
     // A hook for subclasses that compute a property's value when it is
@@ -208,7 +208,7 @@ private:
     long m_nRef = 0;
     IRiver* m_pRiver = nullptr;
     unsigned long m_nCookie = 0;
-    CAgentDoc* m_pDoc = nullptr;
+    CFolderOwner* m_pDoc = nullptr;
     // The connection whose command is being served.
     CSvrSocket* m_pCurSvr = nullptr;
     // "yes" when the river's events come from the adapter itself, passed

@@ -13,7 +13,7 @@ public:
     {
         struct stat st;
         ASSERT_EQ(stat("/run/tavrine-sandbox", &st), 0)
-            << "agent_tests must run inside tools/sandbox (ctest does that)";
+            << "these tests must run inside tools/sandbox (ctest does that)";
     }
 };
 

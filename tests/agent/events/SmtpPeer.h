@@ -40,7 +40,7 @@ public:
             dup2(out[1], 1);
             close(out[0]);
             std::vector<std::string> args = {"/usr/bin/python3",
-                                             TAVRINE_SOURCE_DIR "/tests/events/smtp_peer.py",
+                                             TAVRINE_SOURCE_DIR "/tests/agent/events/smtp_peer.py",
                                              "--out", kMailFile};
             for (const std::string& r : refused)
             {
