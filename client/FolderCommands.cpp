@@ -174,7 +174,7 @@ int RunListing(FolderClient& client, const Step& step, const Answer& answer)
     {
         const Entry entry = ParseEntry(self && line.compare(0, 2, ".@") == 0 ? line.substr(2) : line);
         if (g_style.json)
-            entries.push_back(EntryJson(entry, g_style.raw ? "" : type));
+            entries.push_back(EntryJson(entry, type));
         else
             PrintEntry(0, type, entry);
     }
@@ -204,14 +204,15 @@ int RunTree(FolderClient& client, const Step& step)
     TreeJson tree;
     auto visit = [&types, &tree](int depth, const Entry& entry)
     {
-        const std::string& type = types[static_cast<size_t>(depth)];
+        const size_t level = static_cast<size_t>(depth);
+        const std::string type = level < types.size() ? types[level] : "";
         if (g_style.json)
             tree.Visit(depth, entry, g_style.raw ? "" : type);
         else
             PrintEntry(depth, type, entry);
         if (!entry.IsObject())
             return;
-        types.resize(static_cast<size_t>(depth) + 1);
+        types.resize(level + 1);
         types.push_back(entry.value);
     };
     std::string problem;
@@ -283,8 +284,10 @@ const char* FolderUsage()
            "                   with PATH (a word that is no command) cd PATH first\n"
            "  wait SECONDS     print the notices that arrive meanwhile\n"
            "Entries print as \"pr- Model = TR-1000\", \"m-- Succeed (rights 1)\" and\n"
-           "\"o-- MVP1 (type 26)\"; notices print as they arrive. The first error reply\n"
-           "stops the run with its code and text on standard error.\n"
+           "\"o-- MVP1 (type 26)\"; states of arrays, disks and enclosures with their\n"
+           "words, \"prv Status = -2147483647 (critical)\". Notices print as they\n"
+           "arrive. The first error reply stops the run with its code and text on\n"
+           "standard error.\n"
            "  e.g. halsenctl cd 'RAID\\MVP1' get IRQ invoke TurnOnBuzzer \"\" tree ch1\n";
 }
 

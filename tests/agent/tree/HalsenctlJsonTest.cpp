@@ -8,12 +8,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <array>
-#include <cstdio>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
@@ -40,15 +37,10 @@ struct JsonRun
 JsonRun RunJson(const std::string& args)
 {
     JsonRun run;
-    FILE* p = popen((agenttest::Halsenctl() + " --timeout 3000 --json " + args + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return run;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        run.out.append(buf.data(), n);
-    const int rc = pclose(p);
-    run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    const agenttest::CommandResult result =
+        agenttest::RunCommand(agenttest::Halsenctl() + " --timeout 3000 --json " + args + " 2>/dev/null");
+    run.status = result.status;
+    run.out = result.out;
     std::istringstream text(run.out);
     std::string line;
     while (std::getline(text, line))
