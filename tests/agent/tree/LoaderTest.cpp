@@ -1,6 +1,7 @@
 #include "CAgentDoc.h"
 #include "CProfile.h"
 #include "CRAIDMachine.h"
+#include "StartedDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,6 @@ using testing::internal::GetCapturedStdout;
 
 namespace
 {
-// The agent's main starts the document (root folder, identity, misc log)
-// once it holds the instance lock; these cases start it the same way.
-class StartedDocument : public testing::Environment
-{
-public:
-    void SetUp() override { g_AgentDoc.InitInstance(); }
-};
-
 testing::Environment* const kStartedDocument = testing::AddGlobalTestEnvironment(new StartedDocument);
 
 // Each case runs in a sandbox of its own, with a fresh profile and a
