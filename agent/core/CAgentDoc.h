@@ -44,9 +44,9 @@ public:
     CAgentDoc& operator=(const CAgentDoc&) = delete;
 
     // The start-up work that touches files: the profile check, the misc
-    // log, the root folder and a new identity in the profile. It waits for
-    // the instance lock, so it is not done by the constructor, which runs
-    // before main.
+    // log, the root folder and a new identity in the profile. main calls it
+    // once it holds the instance lock; the constructor, which runs before
+    // main, touches no file.
     void InitInstance();
     // Whether the command line asks for the usage, which is printed without
     // touching any file.
