@@ -1,6 +1,7 @@
 #include "EventQuery.h"
 
 #include "EventText.h"
+#include "JsonForms.h"
 
 #include <cerrno>
 #include <climits>
@@ -75,26 +76,60 @@ Connection::Status Walk(Connection& connection, const EventQuery& query, int tim
     return status;
 }
 
-void PrintEvents(const std::vector<Packet>& replies)
+// The event lines of a ReadEvent answer, and the cursor after them (empty
+// when none came).
+struct EventList
 {
-    bool cursor = false;
+    std::vector<std::string> events;
+    std::string position;
+    std::string magic;
+};
+
+EventList TakeEvents(const std::vector<Packet>& replies)
+{
+    EventList list;
     for (const Packet& p : replies)
     {
         if (p.kind != kData)
             continue;
         if (StartsWith(p.body, kEventLine))
-            printf("%s\n", DescribeEvent(p.body.substr(strlen(kEventLine))).c_str());
-        else if (StartsWith(p.body, kCursorLine) && !cursor)
+            list.events.push_back(p.body.substr(strlen(kEventLine)));
+        else if (StartsWith(p.body, kCursorLine) && list.position.empty())
         {
-            std::string rest = p.body.substr(strlen(kCursorLine));
+            const std::string rest = p.body.substr(strlen(kCursorLine));
             const size_t at = rest.find('@');
-            if (at != std::string::npos)
-                rest[at] = ' ';
-            printf("next %s\n", rest.c_str());
-            cursor = true;
+            list.position = rest.substr(0, at);
+            list.magic = at == std::string::npos ? "" : rest.substr(at + 1);
         }
     }
-    if (!cursor)
+    return list;
+}
+
+void PrintJsonEvents(const EventQuery& query, const EventList& list)
+{
+    Json events = Json::array();
+    for (const std::string& text : list.events)
+        events.push_back(EventJson(text));
+    Json out = {{"command", "events"}, {"folder", query.path}, {"events", events}};
+    if (!list.position.empty())
+        out["next"] = {{"position", strtoul(list.position.c_str(), nullptr, 10)},
+                       {"magic", strtoul(list.magic.c_str(), nullptr, 10)}};
+    PrintJson(out);
+}
+
+void PrintEvents(const EventQuery& query, const std::vector<Packet>& replies, bool json)
+{
+    const EventList list = TakeEvents(replies);
+    if (json)
+        PrintJsonEvents(query, list);
+    else
+    {
+        for (const std::string& text : list.events)
+            printf("%s\n", DescribeEvent(text).c_str());
+        if (!list.position.empty())
+            printf("next %s%s%s\n", list.position.c_str(), list.magic.empty() ? "" : " ", list.magic.c_str());
+    }
+    if (list.position.empty())
         fprintf(stderr, "halsenctl: the folder keeps no event log, or it was made anew since that cursor\n");
 }
 } // namespace
@@ -145,7 +180,7 @@ std::string ReadEventBody(const EventQuery& query)
            std::to_string(query.magic);
 }
 
-Connection::Status ListEvents(Connection& connection, const EventQuery& query, int timeoutMs, int& code)
+Connection::Status ListEvents(Connection& connection, const EventQuery& query, int timeoutMs, bool json, int& code)
 {
     Connection::Status status = Walk(connection, query, timeoutMs, code);
     if (status != Connection::kGot || code != 800)
@@ -153,7 +188,7 @@ Connection::Status ListEvents(Connection& connection, const EventQuery& query, i
     std::vector<Packet> replies;
     status = Ask(connection, kInvoke, ReadEventBody(query), timeoutMs, replies, code);
     if (status == Connection::kGot && code == 800)
-        PrintEvents(replies);
+        PrintEvents(query, replies, json);
     return status;
 }
 } // namespace halsen

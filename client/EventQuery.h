@@ -30,7 +30,9 @@ bool ParseEventQuery(const std::vector<std::string>& words, EventQuery& query, s
 std::string ReadEventBody(const EventQuery& query);
 
 // Goes to the folder and prints its events, one line each, then the
-// cursor to go on from ("next POSITION MAGIC"). `code` is the reply code
-// of the step that failed, or 800.
-Connection::Status ListEvents(Connection& connection, const EventQuery& query, int timeoutMs, int& code);
+// cursor to go on from ("next POSITION MAGIC"); with `json`, one object
+// with "events" and "next". `code` is the reply code of the step that
+// failed, or 800.
+Connection::Status ListEvents(Connection& connection, const EventQuery& query, int timeoutMs, bool json,
+                              int& code);
 } // namespace halsen

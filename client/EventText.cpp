@@ -41,14 +41,24 @@ bool TakeField(std::string& rest, std::string& field)
 }
 } // namespace
 
+bool ParseEvent(const std::string& text, EventFields& out)
+{
+    std::string rest = text, id, time, severity;
+    if (!TakeField(rest, id) || !TakeField(rest, time) || !TakeField(rest, severity) ||
+        !TakeField(rest, out.title) || !ToNumber(id, out.id) || !ToNumber(time, out.time) ||
+        !ToNumber(severity, out.severity))
+        return false;
+    out.detail = rest;
+    return true;
+}
+
 std::string DescribeEvent(const std::string& text)
 {
-    std::string rest = text, id, time, severity, title;
-    long nId = 0, nTime = 0, nSeverity = 0;
-    if (!TakeField(rest, id) || !TakeField(rest, time) || !TakeField(rest, severity) || !TakeField(rest, title) ||
-        !ToNumber(id, nId) || !ToNumber(time, nTime) || !ToNumber(severity, nSeverity))
+    EventFields event;
+    if (!ParseEvent(text, event))
         return text;
-    return LocalTime(nTime) + " " + EventSeverityText(static_cast<unsigned long>(nSeverity)) + " " + id + " " + title + ": " + rest;
+    return LocalTime(event.time) + " " + EventSeverityText(static_cast<unsigned long>(event.severity)) + " " +
+           std::to_string(event.id) + " " + event.title + ": " + event.detail;
 }
 
 std::string DescribeNotice(const Packet& packet)

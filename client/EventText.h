@@ -16,6 +16,18 @@ enum Notice
     kNoticeEvent = 8195,
 };
 
+// The fields of an event text "id@time@severity@title@detail".
+struct EventFields
+{
+    long id = 0;
+    long time = 0;
+    long severity = 0;
+    std::string title;
+    std::string detail;
+};
+// False for a text of another form.
+bool ParseEvent(const std::string& text, EventFields& out);
+
 // "id@time@severity@title@detail" as "2026-12-10 12:00:00 Error 256
 // Drv. Fail: disk 1" in local time; a text of another form comes back as
 // it is.

@@ -61,7 +61,7 @@ Entry ParseEntry(const std::string& text)
     return entry;
 }
 
-std::string EntryLine(const Entry& entry)
+std::string EntryLine(const Entry& entry, const std::string& word)
 {
     if (entry.attribute.empty())
         return entry.name;
@@ -70,7 +70,7 @@ std::string EntryLine(const Entry& entry)
         return head + " (type " + entry.value + ")";
     if (entry.IsMethod())
         return head + " (rights " + entry.value + ")";
-    return head + " = " + entry.value;
+    return head + " = " + entry.value + (word.empty() ? "" : " (" + word + ")");
 }
 
 std::string Answer::Problem() const

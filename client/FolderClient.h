@@ -28,8 +28,9 @@ struct Entry
 // gives the whole text as the name and no attribute.
 Entry ParseEntry(const std::string& text);
 // One line for people: "pr- Model = TR-1000", "m-- Succeed (rights 1)",
-// "o-- MVP1 (type 26)".
-std::string EntryLine(const Entry& entry);
+// "o-- MVP1 (type 26)"; a property's value with its word, when given, as
+// "prv Status = -2147483647 (critical)".
+std::string EntryLine(const Entry& entry, const std::string& word = "");
 
 // What answered one request.
 struct Answer

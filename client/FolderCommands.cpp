@@ -2,6 +2,9 @@
 
 #include "ExitStatus.h"
 #include "FolderClient.h"
+#include "JsonForms.h"
+#include "StateWords.h"
+#include "TreeJson.h"
 
 #include <cerrno>
 #include <climits>
@@ -84,62 +87,142 @@ int ParseSteps(const std::vector<std::string>& words, std::vector<Step>& steps)
     return -1;
 }
 
+// How the run prints: words or raw values, text or JSON.
+struct Style
+{
+    bool raw = false;
+    bool json = false;
+};
+
+Style g_style;
+
 void PrintNotice(const Packet& notice)
 {
-    printf("%s\n", Describe(notice).c_str());
+    if (g_style.json)
+        PrintJson(NoticeJson(notice));
+    else
+        printf("%s\n", Describe(notice).c_str());
     fflush(stdout);
 }
 
-void PrintEntry(int depth, const Entry& entry)
+std::string WordOf(const std::string& folderType, const Entry& entry)
 {
-    printf("%*s%s\n", depth * 2, "", EntryLine(entry).c_str());
+    if (g_style.raw || entry.IsObject() || entry.IsMethod())
+        return "";
+    return StateWord(folderType, entry.name, entry.value);
 }
 
-// The exit status of an answer, telling what went wrong.
-int Judge(const std::string& what, const Answer& answer)
+void PrintEntry(int depth, const std::string& folderType, const Entry& entry)
 {
+    printf("%*s%s\n", depth * 2, "", EntryLine(entry, WordOf(folderType, entry)).c_str());
+}
+
+// The type number of the current folder's object, which says what its
+// values mean; "" when it cannot be told (no words are shown then).
+std::string CurrentType(FolderClient& client)
+{
+    if (g_style.raw)
+        return "";
+    const Answer self = client.Get(".");
+    if (!self.Ok() || self.lines.size() != 1 || self.lines[0].compare(0, 2, ".@") != 0)
+        return "";
+    return ParseEntry(self.lines[0].substr(2)).value;
+}
+
+Json StepJson(const Step& step, const Answer& answer)
+{
+    Json out = {{"command", step.command}, {"args", step.args}, {"ok", answer.Ok()}};
+    if (answer.status != Connection::kGot || answer.code == -1)
+        out["problem"] = answer.Problem();
+    else
+    {
+        out["code"] = answer.code;
+        const size_t at = answer.finish.find('@');
+        out["reply"] = at == std::string::npos ? answer.finish : answer.finish.substr(at + 1);
+    }
+    return out;
+}
+
+// The exit status of an answer, telling what went wrong; in JSON the
+// answer's object comes first, with `more` in it.
+int Judge(const Step& step, const Answer& answer, const Json& more = Json::object())
+{
+    if (g_style.json)
+    {
+        Json out = StepJson(step, answer);
+        out.update(more);
+        PrintJson(out);
+    }
     fflush(stdout);
     if (answer.Ok())
         return kOk;
+    // The command and what it names: a value set or a method's arguments
+    // stay untold.
+    const std::string what = step.command + (step.args.empty() ? "" : " " + step.args[0]);
     fprintf(stderr, "halsenctl: %s: %s\n", what.c_str(), answer.Problem().c_str());
     return answer.status == Connection::kGot ? kErrorReply : kTransport;
 }
 
-int RunDir(FolderClient& client)
+// The entries of a dir or get; a get of the folder itself lists it
+// under its own name.
+int RunListing(FolderClient& client, const Step& step, const Answer& answer)
 {
-    const Answer answer = client.Dir();
+    const bool self = step.command == "get" && step.args[0] == ".";
+    const std::string type = answer.Ok() && !self ? CurrentType(client) : "";
+    Json entries = Json::array();
     for (const std::string& line : answer.lines)
-        PrintEntry(0, ParseEntry(line));
-    return Judge("dir", answer);
+    {
+        const Entry entry = ParseEntry(self && line.compare(0, 2, ".@") == 0 ? line.substr(2) : line);
+        if (g_style.json)
+            entries.push_back(EntryJson(entry, type));
+        else
+            PrintEntry(0, type, entry);
+    }
+    return Judge(step, answer, {{"entries", entries}});
 }
 
-int RunGet(FolderClient& client, const std::string& name)
+int RunInvoke(FolderClient& client, const Step& step)
 {
-    const Answer answer = client.Get(name);
-    for (const std::string& line : answer.lines)
-        PrintEntry(
-            0, ParseEntry(name == "." && line.compare(0, 2, ".@") == 0 ? line.substr(2) : line));
-    return Judge("get " + name, answer);
-}
-
-int RunInvoke(FolderClient& client, const std::string& method, const std::string& args)
-{
-    const Answer answer = client.Invoke(method, args);
-    if (answer.status == Connection::kGot && answer.code != kNoticeNoUser)
+    const Answer answer = client.Invoke(step.args[0], step.args[1]);
+    if (!g_style.json && answer.status == Connection::kGot && answer.code != kNoticeNoUser)
         printf("%s\n", answer.Problem().c_str());
-    return Judge("invoke " + method, answer);
+    return Judge(step, answer, {{"lines", answer.lines}});
 }
 
 int RunTree(FolderClient& client, const Step& step)
 {
     if (!step.args.empty())
     {
-        const int status = Judge("cd " + step.args[0], client.Cd(step.args[0]));
-        if (status != kOk)
-            return status;
+        const Step cd{"cd", step.args};
+        const Answer answer = client.Cd(step.args[0]);
+        if (!answer.Ok())
+            return Judge(cd, answer);
     }
+    // The type of each depth's folder: a folder's entries come right after
+    // its own entry, which carries its type.
+    std::vector<std::string> types(1);
+    TreeJson tree;
+    auto visit = [&types, &tree](int depth, const Entry& entry)
+    {
+        const size_t level = static_cast<size_t>(depth);
+        const std::string type = level < types.size() ? types[level] : "";
+        if (g_style.json)
+            tree.Visit(depth, entry, g_style.raw ? "" : type);
+        else
+            PrintEntry(depth, type, entry);
+        if (!entry.IsObject())
+            return;
+        types.resize(level + 1);
+        types.push_back(entry.value);
+    };
     std::string problem;
-    const bool done = client.Walk(PrintEntry, problem);
+    const bool done = client.Walk(visit, problem);
+    if (g_style.json)
+    {
+        Json out = {{"command", "tree"}, {"args", step.args}, {"ok", done}};
+        out[done ? "tree" : "problem"] = done ? tree.Root() : Json(problem);
+        PrintJson(out);
+    }
     fflush(stdout);
     if (done)
         return kOk;
@@ -147,35 +230,38 @@ int RunTree(FolderClient& client, const Step& step)
     return kErrorReply;
 }
 
-int RunWait(FolderClient& client, const std::string& seconds)
+int RunWait(FolderClient& client, const Step& step)
 {
     int n = 0;
-    ParseSeconds(seconds, n);
+    ParseSeconds(step.args[0], n);
     Answer answer;
     answer.status = client.Listen(n * 1000);
-    if (answer.status == Connection::kTimeout)
-        return kOk;
-    return Judge("wait", answer);
+    if (answer.status != Connection::kTimeout)
+        return Judge(step, answer);
+    // Waiting the time out is what was asked.
+    if (g_style.json)
+        PrintJson({{"command", step.command}, {"args", step.args}, {"ok", true}});
+    return kOk;
 }
 
 int RunStep(FolderClient& client, const Step& step)
 {
     const std::string& c = step.command;
     if (c == "dir")
-        return RunDir(client);
+        return RunListing(client, step, client.Dir());
     if (c == "cd")
-        return Judge("cd " + step.args[0], client.Cd(step.args[0]));
+        return Judge(step, client.Cd(step.args[0]));
     if (c == "get")
-        return RunGet(client, step.args[0]);
+        return RunListing(client, step, client.Get(step.args[0]));
     if (c == "set")
-        return Judge("set " + step.args[0], client.Set(step.args[0], step.args[1]));
+        return Judge(step, client.Set(step.args[0], step.args[1]));
     if (c == "invoke")
-        return RunInvoke(client, step.args[0], step.args[1]);
+        return RunInvoke(client, step);
     if (c == "refresh")
-        return Judge("refresh", client.Refresh());
+        return Judge(step, client.Refresh());
     if (c == "tree")
         return RunTree(client, step);
-    return RunWait(client, step.args[0]);
+    return RunWait(client, step);
 }
 } // namespace
 
@@ -198,8 +284,10 @@ const char* FolderUsage()
            "                   with PATH (a word that is no command) cd PATH first\n"
            "  wait SECONDS     print the notices that arrive meanwhile\n"
            "Entries print as \"pr- Model = TR-1000\", \"m-- Succeed (rights 1)\" and\n"
-           "\"o-- MVP1 (type 26)\"; notices print as they arrive. The first error reply\n"
-           "stops the run with its code and text on standard error.\n"
+           "\"o-- MVP1 (type 26)\"; states of arrays, disks and enclosures with their\n"
+           "words, \"prv Status = -2147483647 (critical)\". Notices print as they\n"
+           "arrive. The first error reply stops the run with its code and text on\n"
+           "standard error.\n"
            "  e.g. halsenctl cd 'RAID\\MVP1' get IRQ invoke TurnOnBuzzer \"\" tree ch1\n";
 }
 
@@ -212,6 +300,8 @@ int RunFolderCommands(const FolderRun& run)
     Connection connection;
     if (!run.connect(connection))
         return kTransport;
+    g_style.raw = run.raw;
+    g_style.json = run.json;
     FolderClient client(connection, run.timeoutMs, run.stamp);
     client.OnNotice(PrintNotice);
     for (const Step& step : steps)

@@ -20,6 +20,10 @@ struct FolderRun
     int stamp = 1;
     // The command words, starting with a folder command.
     std::vector<std::string> words;
+    // Values as the agent sent them, without their words.
+    bool raw = false;
+    // Every answer and notice as one JSON object on a line.
+    bool json = false;
 };
 
 bool IsFolderCommand(const std::string& word);

@@ -5,6 +5,7 @@
 #include "ExitStatus.h"
 #include "FolderCommands.h"
 #include "HalsenClient.h"
+#include "JsonForms.h"
 
 #include <cctype>
 #include <cerrno>
@@ -53,6 +54,11 @@ const char kUsageText[] =
     "                   the password is asked for without echo, or taken from\n"
     "                   $HALSEN_PASSWORD or the first line of --password-file\n"
     "  --password-file FILE  read the password of --user from FILE\n"
+    "  --raw            print status values as the agent sends them, without\n"
+    "                   their words (\"Status = 512\", not \"Status = 512 (rebuilding)\")\n"
+    "  --json           print JSON instead of text, one object on a line for each\n"
+    "                   answer, notice or packet (see halsenctl(1)); errors are\n"
+    "                   still told on standard error, with the same exit status\n"
     "  -h, --help       this text\n"
     "\n"
     "Exit status: 0 done; 1 an error reply, or no agent answered; 2 bad usage;\n"
@@ -71,6 +77,8 @@ struct Options
     std::string user;
     halsen::PasswordSource password;
     halsen::DiscoverOptions discover;
+    bool raw = false;
+    bool json = false;
     std::vector<std::string> words;
 };
 
@@ -101,6 +109,11 @@ int ParseOptions(int argc, char** argv, Options& options)
         {
             printf("%s\n%s", kUsageText, halsen::FolderUsage());
             return kOk;
+        }
+        if ((arg == "--raw" || arg == "--json") && options.words.empty())
+        {
+            (arg == "--raw" ? options.raw : options.json) = true;
+            continue;
         }
         const bool takesValue = arg == "--host" || arg == "--port" || arg == "--timeout" || arg == "--address" ||
                                 arg == "--request" || arg == "--stamp" || arg == "--user" ||
@@ -149,8 +162,16 @@ int RunDiscover(const Options& options)
         fprintf(stderr, "halsenctl: %s\n", error.c_str());
         return kTransport;
     }
+    halsen::Json agents = halsen::Json::array();
     for (const halsen::Announcement& a : found)
-        printf("%s\t%s\n", a.host.c_str(), a.address.c_str());
+    {
+        if (options.json)
+            agents.push_back({{"host", a.host}, {"address", a.address}});
+        else
+            printf("%s\t%s\n", a.host.c_str(), a.address.c_str());
+    }
+    if (options.json)
+        halsen::PrintJson({{"command", "discover"}, {"agents", agents}});
     if (found.empty())
     {
         fprintf(stderr, "halsenctl: no agent answered within %d ms\n", discover.timeoutMs);
@@ -235,7 +256,12 @@ int RunSend(const Options& options)
         std::vector<halsen::Packet> replies;
         const halsen::Connection::Status status = connection.Request(request, replies, Timeout(options, 5000));
         for (const halsen::Packet& p : replies)
-            printf("%s\n", halsen::Describe(p).c_str());
+        {
+            if (options.json)
+                halsen::PrintJson(halsen::PacketJson(p));
+            else
+                printf("%s\n", halsen::Describe(p).c_str());
+        }
         fflush(stdout);
         if (status != halsen::Connection::kGot)
             return ReportEnd(status);
@@ -265,16 +291,21 @@ bool ParseHex(const std::string& text, std::string& out)
 }
 
 // Prints packets until the agent closes or the time-out passes.
-int PrintIncoming(halsen::Connection& connection, int timeoutMs)
+int PrintIncoming(halsen::Connection& connection, int timeoutMs, bool json)
 {
     halsen::Packet p;
     halsen::Connection::Status status;
     while ((status = connection.Receive(p, timeoutMs)) == halsen::Connection::kGot)
     {
-        printf("%s\n", halsen::DescribeNotice(p).c_str());
+        if (json)
+            halsen::PrintJson(halsen::NoticeJson(p));
+        else
+            printf("%s\n", halsen::DescribeNotice(p).c_str());
         fflush(stdout);
     }
-    if (status == halsen::Connection::kClosed)
+    if (status == halsen::Connection::kClosed && json)
+        halsen::PrintJson({{"closed", true}});
+    else if (status == halsen::Connection::kClosed)
         printf("closed\n");
     return status == halsen::Connection::kBroken ? ReportEnd(status) : kOk;
 }
@@ -289,7 +320,7 @@ int RunRaw(const Options& options)
         return kTransport;
     if (!connection.SendRaw(bytes))
         return ReportEnd(halsen::Connection::kBroken);
-    return PrintIncoming(connection, Timeout(options, 5000));
+    return PrintIncoming(connection, Timeout(options, 5000), options.json);
 }
 
 int RunWatch(const Options& options)
@@ -300,7 +331,7 @@ int RunWatch(const Options& options)
     halsen::Connection connection;
     if (!Connect(options, connection))
         return kTransport;
-    return PrintIncoming(connection, seconds * 1000);
+    return PrintIncoming(connection, seconds * 1000, options.json);
 }
 int RunEvents(const Options& options)
 {
@@ -313,7 +344,8 @@ int RunEvents(const Options& options)
     if (!Connect(options, connection))
         return kTransport;
     int code = 0;
-    const halsen::Connection::Status status = halsen::ListEvents(connection, query, Timeout(options, 5000), code);
+    const halsen::Connection::Status status =
+        halsen::ListEvents(connection, query, Timeout(options, 5000), options.json, code);
     if (status != halsen::Connection::kGot)
         return ReportEnd(status);
     return code == 800 ? kOk : kErrorReply;
@@ -338,7 +370,8 @@ int main(int argc, char** argv)
     if (halsen::IsFolderCommand(command))
     {
         auto connect = [&options](halsen::Connection& connection) { return Connect(options, connection); };
-        return halsen::RunFolderCommands({connect, Timeout(options, 5000), options.stamp, options.words});
+        return halsen::RunFolderCommands(
+            {connect, Timeout(options, 5000), options.stamp, options.words, options.raw, options.json});
     }
     if (command == "events")
         return RunEvents(options);

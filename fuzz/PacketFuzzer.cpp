@@ -65,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     if (size == 0)
         return 0;
     if (!g_pListener)
+    {
+        g_AgentDoc.InitInstance();
         OpenListener();
+    }
 
     // The first byte chooses the size of the pieces the rest arrives in.
     const size_t nPiece = static_cast<size_t>(data[0]) * 8 + 1;

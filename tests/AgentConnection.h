@@ -89,12 +89,11 @@ struct CommandResult
     std::string out;
 };
 
-// Runs halsenctl with `args` (already quoted for the shell); its standard
-// error joins its output.
-inline CommandResult RunHalsenctl(const std::string& args)
+// Runs a shell command line; `out` is what it wrote to its standard output.
+inline CommandResult RunCommand(const std::string& command)
 {
     CommandResult result;
-    FILE* p = popen((Halsenctl() + " " + args + " 2>&1").c_str(), "r");
+    FILE* p = popen(command.c_str(), "r");
     if (!p)
         return result;
     std::array<char, 4096> buf;
@@ -104,5 +103,12 @@ inline CommandResult RunHalsenctl(const std::string& args)
     const int rc = pclose(p);
     result.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return result;
+}
+
+// Runs halsenctl with `args` (already quoted for the shell); its standard
+// error joins its output.
+inline CommandResult RunHalsenctl(const std::string& args)
+{
+    return RunCommand(Halsenctl() + " " + args + " 2>&1");
 }
 } // namespace agenttest

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <arpa/inet.h>
@@ -33,6 +34,7 @@
 #include <unistd.h>
 
 const char szVersion[] = "1.30.10";
+const char szLockPath[] = "/run/dorvik.pid";
 
 bool& CAgentDoc::m_bDebugOn = CLog::m_bDebugOn;
 
@@ -40,6 +42,31 @@ namespace
 {
 const char kProfilePath[] = "/etc/tavrine/Dorvik.rc";
 const char kProfileDir[] = "/etc/tavrine";
+const char kUsageText[] =
+    "Usage: dorvik [-d|--debug|-v|--verbose]\n"
+    "       dorvik -i|--init NAME PASSWORD\n"
+    "       dorvik -V|--version\n"
+    "       dorvik -h|--help\n"
+    "\n"
+    "The Tavrine RAID management agent: management servers find it, log on\n"
+    "and manage this machine's RAID adapters through it. It runs in the\n"
+    "foreground; one agent runs on a machine at a time.\n"
+    "\n"
+    "  -d, --debug, -v, --verbose  also print every packet received and sent\n"
+    "  -i, /i, --init NAME PASSWORD  make a new account file with the one\n"
+    "                    administrator NAME, replacing the old one, and exit\n"
+    "  -V, --version     print the version and exit\n"
+    "  -h, --help        print this text and exit\n"
+    "Any other arguments are ignored with a message, and the agent starts.\n"
+    "\n"
+    "Files:\n"
+    "  /etc/tavrine/Dorvik.rc     the profile: plug-ins, identity, mail, notice lists\n"
+    "  /etc/tavrine/ZELRAID.PWD   the account file (ZELRAID.PW_ while it changes)\n"
+    "  /var/log/tavrine/          the event logs, one per folder\n"
+    "  /var/log/tavrine/misc/     the agent's own messages, a file per start\n"
+    "  /run/dorvik.pid            the lock a running agent holds, with its process id\n"
+    "  /tmp/right.txt             the trace of changed rights\n"
+    "Ports: TCP 710 (management), UDP 713 (discovery), UDP 712 (announcements).\n";
 const int kTickSeconds = 2;
 // Every 30th tick, once a minute, the agent announces itself again.
 const int kTicksPerBroadcast = 30;
@@ -179,6 +206,10 @@ void DeleteSocket(CSocket*& pSocket)
 CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
 {
     CEmail::SetHostName(m_strHostName);
+}
+
+void CAgentDoc::InitInstance()
+{
     CheckConfigFile();
     CLog::OpenLogfile();
     InitLocation();
@@ -247,6 +278,16 @@ void CAgentDoc::CheckConfigFile()
         return;
     UrgentInfo("config file does not exist,error: %s\n", strerror(ENOENT));
     Exit(1);
+}
+
+bool CAgentDoc::IsHelpRequest(int argc, char** argv)
+{
+    return argc > 1 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0);
+}
+
+void CAgentDoc::PrintUsage()
+{
+    fputs(kUsageText, stdout);
 }
 
 void CAgentDoc::ParseCommandLine(int argc, char** argv)

@@ -18,6 +18,8 @@ class CVirtualFolder;
 class IRiver;
 
 extern const char szVersion[];
+// The lock a running agent holds, with its process id.
+extern const char szLockPath[];
 
 // Fixed ports of the management links.
 enum
@@ -41,6 +43,15 @@ public:
     CAgentDoc(const CAgentDoc&) = delete;
     CAgentDoc& operator=(const CAgentDoc&) = delete;
 
+    // The start-up work that touches files: the profile check, the misc
+    // log, the root folder and a new identity in the profile. main calls it
+    // once it holds the instance lock; the constructor, which runs before
+    // main, touches no file.
+    void InitInstance();
+    // Whether the command line asks for the usage, which is printed without
+    // touching any file.
+    static bool IsHelpRequest(int argc, char** argv);
+    static void PrintUsage();
     void ParseCommandLine(int argc, char** argv);
     void ProcessSignal();
     void OnNewDocument();

@@ -5,6 +5,8 @@
 
 #include "RaidAgent.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 #include <string>
 
@@ -90,7 +92,7 @@ TEST_F(AgentTree, HalsenctlPrintsEachPresetsTree)
         if (started == preset)
             return;
         Start(started = preset);
-        const agenttest::CommandResult result = agenttest::RunHalsenctl("tree RAID");
+        const agenttest::CommandResult result = agenttest::RunHalsenctl("--raw tree RAID");
         EXPECT_EQ(0, result.status) << result.out;
         tree = ParseTree(result.out);
     };
@@ -176,7 +178,40 @@ TEST_F(AgentTree, AFailedDiskIsToldAndShowsInTheTreeWithinAFewTicks)
     EXPECT_EQ(raidagent::kCritical, Prop("MVP1\\ch1\\slave", "Status"));
     EXPECT_EQ((Names{"disk1"}), Children("MVP1\\System"));
     // A second server connected meanwhile sees the same tree.
-    raidagent::PrintedTree seen = ParseTree(agenttest::RunHalsenctl("tree RAID").out);
+    raidagent::PrintedTree seen = ParseTree(agenttest::RunHalsenctl("--raw tree RAID").out);
     EXPECT_EQ(raidagent::kCritical, seen.entries["MVP1\\System\\Status"].value);
+}
+
+// People read the states in words, in the folders whose objects they are
+// states of; scripts get the value and its word.
+TEST_F(AgentTree, StatesAreShownInWords)
+{
+    Start("two-adapters");
+    const std::string both = "cd 'RAID\\MVP1\\System' get Status get ThrottleStatus cd '\\RAID\\MVP1\\ch1\\slave' get Status";
+    EXPECT_EQ("prv Status = 0 (functional)\nprv ThrottleStatus = 2 (idle)\nprv Status = 512 (assigned)\n",
+              agenttest::RunHalsenctl(both).out);
+    simtest::Shell("zelsim fail-disk 0 1");
+    EXPECT_TRUE(WaitForNotice(8194, "MVP1\\System", 8000));
+    const std::string refreshed = "cd 'RAID\\MVP1\\System' refresh get Status cd '\\RAID\\MVP1\\ch1\\slave' refresh get Status";
+    // The refresh may bring the plug-in's change notices first.
+    const std::string failed = agenttest::RunHalsenctl(refreshed).out;
+    EXPECT_NE(std::string::npos, failed.find("prv Status = " + raidagent::kCritical + " (critical)\nprv Status = " +
+                                             raidagent::kCritical + " (offline)\n"))
+        << failed;
+    // The same value in another kind of folder has no word there, and
+    // --raw leaves the words out.
+    EXPECT_EQ("prv Status = " + raidagent::kCritical + "\n",
+              agenttest::RunHalsenctl("--raw cd 'RAID\\MVP1\\System' get Status").out);
+    const std::string tree = agenttest::RunHalsenctl("tree 'RAID\\MVP1'").out;
+    EXPECT_NE(std::string::npos, tree.find("    prv Status = " + raidagent::kCritical + " (critical)\n")) << tree;
+    EXPECT_EQ(std::string::npos, tree.find("Channel = 0 (")) << tree;
+
+    const std::string json = agenttest::RunHalsenctl("--json cd 'RAID\\MVP1\\System' get Status").out;
+    const nlohmann::json got = nlohmann::json::parse(json.substr(json.find('\n') + 1));
+    EXPECT_EQ((nlohmann::json::array({{{"name", "Status"},
+                                       {"attribute", "prv"},
+                                       {"value", raidagent::kCritical},
+                                       {"meaning", "critical"}}})),
+              got["entries"]);
 }
 } // namespace

@@ -95,6 +95,8 @@ public:
 
     void Launch()
     {
+        // One agent runs at a time: the one of an earlier start goes first.
+        m_agent.reset();
         agenttest::UseDevice("RAID", MVRAID_PATH);
         logontest::CreateAdmin();
         m_client.reset();

@@ -1,6 +1,7 @@
 #include "CAgentDoc.h"
 #include "CException.h"
 #include "CLog.h"
+#include "StartedDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,10 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
-// This test program's own document opened a misc log before main; it is the
-// only one in the sandbox's fresh log directory.
+testing::Environment* const kStartedDocument = testing::AddGlobalTestEnvironment(new StartedDocument);
+
+// This test program's own document opened a misc log at its start; it is
+// the only one in the sandbox's fresh log directory.
 std::string ReadMiscLog()
 {
     CLog::FlushLog();

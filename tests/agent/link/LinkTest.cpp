@@ -61,6 +61,8 @@ protected:
 
     void StartAgent(const std::vector<std::string>& args = {})
     {
+        // One agent runs at a time: the one of an earlier start goes first.
+        m_agent.reset();
         logontest::CreateAdmin();
         m_agent.reset(new AgentProcess(args));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();

@@ -96,6 +96,8 @@ protected:
 
     void StartAgent()
     {
+        // One agent runs at a time: the one of an earlier start goes first.
+        m_agent.reset();
         m_agent.reset(new AgentProcess({}));
         ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
     }

@@ -1,6 +1,7 @@
 #include "CAgentDoc.h"
 #include "CProfile.h"
 #include "CRAIDMachine.h"
+#include "StartedDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@ using testing::internal::GetCapturedStdout;
 
 namespace
 {
+testing::Environment* const kStartedDocument = testing::AddGlobalTestEnvironment(new StartedDocument);
+
 // Each case runs in a sandbox of its own, with a fresh profile and a
 // fresh agent document.
 void WriteDevices(const std::vector<std::pair<std::string, std::string>>& devices)
