@@ -283,12 +283,25 @@ struct Tally
     long trips = 0;
     double seconds = 0;
     long resent = 0;
+    // The server's CPU time over the runs: less bent by other work on the
+    // machine than the rates.
+    double cpu = 0;
     double Rate() const { return seconds > 0 ? trips / seconds : 0; }
+    double CpuMicrosEach() const { return trips > 0 ? 1e6 * cpu / trips : 0; }
+};
+
+// The server processes, by the index of the peers: the agent, then snmpd
+// for both transports.
+struct Servers
+{
+    pid_t agent;
+    pid_t snmpd;
+    pid_t Of(int peer) const { return peer == 0 ? agent : snmpd; }
 };
 
 // One row: the three peers' loads, interleaved round after round with the
 // order turned each round.
-void MeasureRow(const Settings& s, const Pair& pair, int busy, int idle)
+void MeasureRow(const Settings& s, const Servers& servers, const Pair& pair, int busy, int idle)
 {
     const Peer* peers[] = {&kAgentPeer, &kSnmpUdp, &kSnmpTcp};
     std::vector<std::unique_ptr<ClientSet>> sets;
@@ -306,15 +319,18 @@ void MeasureRow(const Settings& s, const Pair& pair, int busy, int idle)
         for (int k = 0; k < 3; ++k)
         {
             const int i = (round + k) % 3;
+            const double cpu = linkload::CpuSeconds(servers.Of(i));
             const linkload::LoadResult load = sets[i]->Run(s.seconds);
+            tally[i].cpu += linkload::CpuSeconds(servers.Of(i)) - cpu;
             tally[i].trips += load.trips;
             tally[i].seconds += load.seconds;
             tally[i].resent += load.resent;
         }
     }
-    printf("%s %d busy, %d idle: agent %.0f per s; snmpd udp %.0f per s; snmpd tcp %.0f per s; "
-           "ratio udp %.2f; ratio tcp %.2f; udp resent %ld\n",
-           pair.name, busy, idle, tally[0].Rate(), tally[1].Rate(), tally[2].Rate(),
+    printf("%s %d busy, %d idle: agent %.0f per s (%.1f us CPU each); snmpd udp %.0f per s (%.1f us); "
+           "snmpd tcp %.0f per s (%.1f us); ratio udp %.2f; ratio tcp %.2f; udp resent %ld\n",
+           pair.name, busy, idle, tally[0].Rate(), tally[0].CpuMicrosEach(), tally[1].Rate(),
+           tally[1].CpuMicrosEach(), tally[2].Rate(), tally[2].CpuMicrosEach(),
            tally[1].Rate() > 0 ? tally[0].Rate() / tally[1].Rate() : 0,
            tally[2].Rate() > 0 ? tally[0].Rate() / tally[2].Rate() : 0, tally[1].resent);
     fflush(stdout);
@@ -322,7 +338,7 @@ void MeasureRow(const Settings& s, const Pair& pair, int busy, int idle)
 
 // The idle connections to both servers, each answered once and then left
 // alone while the busy ones run.
-void MeasureWithIdle(const Settings& s)
+void MeasureWithIdle(const Settings& s, const Servers& servers)
 {
     std::string why;
     ClientSet agentIdle(kAgentPeer, kPairs[0], kIdle, why);
@@ -330,7 +346,7 @@ void MeasureWithIdle(const Settings& s)
     printf("idle connections held: agent %zu, snmpd %zu%s%s\n", agentIdle.Size(), snmpIdle.Size(),
            why.empty() ? "" : "; ", why.c_str());
     for (const Pair& pair : kPairs)
-        MeasureRow(s, pair, 1, static_cast<int>(agentIdle.Size()));
+        MeasureRow(s, servers, pair, 1, static_cast<int>(agentIdle.Size()));
 }
 
 bool WriteSnmpdConfig(const std::string& path)
@@ -402,6 +418,7 @@ int main(int argc, char** argv)
     const bool pinned = linkload::PinTo(s.clientCpu);
     const pid_t agent = StartAgent(pinned ? s.serverCpu : -1);
     const pid_t snmpd = StartSnmpd(pinned ? s.serverCpu : -1);
+    const Servers servers = {agent, snmpd};
     const bool up = agent > 0 && snmpd > 0 && linkload::WaitForTcp(halsen::kAgentPort, 10000) &&
                     linkload::WaitForTcp(kSnmpPort, 10000);
     if (up)
@@ -411,9 +428,9 @@ int main(int argc, char** argv)
         for (int busy : {1, 10, 100})
         {
             for (const Pair& pair : kPairs)
-                MeasureRow(s, pair, busy, 0);
+                MeasureRow(s, servers, pair, busy, 0);
         }
-        MeasureWithIdle(s);
+        MeasureWithIdle(s, servers);
     }
     else
         fprintf(stderr, "snmp_compare_bench: %s did not start; see %s\n", snmpd > 0 ? "the agent" : "snmpd", kDir);
