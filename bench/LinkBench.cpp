@@ -112,16 +112,9 @@ void Report(const Settings& s, const linkload::LoadResult& load, pid_t agent, do
 int main(int argc, char** argv)
 {
     Settings s;
-    if (!ParseArgs(argc, argv, s))
-    {
-        fprintf(stderr, "usage: link_bench [--connections N] [--seconds S] [--request ping|get] [--idle S]\n");
-        return 2;
-    }
-    if (!linkload::InSandbox())
-    {
-        fprintf(stderr, "link_bench: run me inside tools/sandbox; I start an agent on its real ports\n");
-        return 2;
-    }
+    if (const int refused = linkload::RefuseToStart(ParseArgs(argc, argv, s), "link_bench",
+                                                     "[--connections N] [--seconds S] [--request ping|get] [--idle S]"))
+        return refused;
     rlimit limit = {static_cast<rlim_t>(s.connections + 64), static_cast<rlim_t>(s.connections + 64)};
     setrlimit(RLIMIT_NOFILE, &limit);
     const std::string init = std::string(kAgent) + " -i " + kUser + " " + kPassword + " >/dev/null";

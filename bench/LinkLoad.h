@@ -36,6 +36,18 @@ inline bool InSandbox()
     return stat("/run/tavrine-sandbox", &st) == 0;
 }
 
+// The exit status a benchmark stops with before it starts anything: 2 when
+// its arguments were wrong (its usage is printed) or it runs outside the
+// sandbox, where it would bind the machine's real ports; 0 to go on.
+inline int RefuseToStart(bool argsOk, const char* name, const char* usage)
+{
+    if (!argsOk)
+        fprintf(stderr, "usage: %s %s\n", name, usage);
+    else if (!InSandbox())
+        fprintf(stderr, "%s: run me inside tools/sandbox; I start servers on the real ports\n", name);
+    return argsOk && InSandbox() ? 0 : 2;
+}
+
 // Pins the calling process, and what it starts afterwards, to one CPU (as
 // taskset -c does); false when there is no such CPU.
 inline bool PinTo(int cpu)

@@ -401,16 +401,9 @@ bool ParseArgs(int argc, char** argv, Settings& s)
 int main(int argc, char** argv)
 {
     Settings s;
-    if (!ParseArgs(argc, argv, s))
-    {
-        fprintf(stderr, "usage: snmp_compare_bench [--seconds S] [--rounds R] [--cpus CLIENT,SERVER]\n");
-        return 2;
-    }
-    if (!linkload::InSandbox())
-    {
-        fprintf(stderr, "snmp_compare_bench: run me inside tools/sandbox; I start servers on real ports\n");
-        return 2;
-    }
+    if (const int refused = linkload::RefuseToStart(ParseArgs(argc, argv, s), "snmp_compare_bench",
+                                                     "[--seconds S] [--rounds R] [--cpus CLIENT,SERVER]"))
+        return refused;
     // Room for the idle connections to both servers, here and in snmpd.
     rlimit limit = {4 * kIdle, 4 * kIdle};
     setrlimit(RLIMIT_NOFILE, &limit);
