@@ -55,7 +55,8 @@ std::vector<std::unique_ptr<halsen::Connection>> Connect(int n, bool get)
         std::unique_ptr<halsen::Connection> c(new halsen::Connection);
         std::string error;
         std::vector<halsen::Packet> replies;
-        if (c->Connect("127.0.0.1", halsen::kAgentPort, error) && (!get || c->LogOn(kUser, kPassword, error)) &&
+        if (c->Connect("127.0.0.1", halsen::kAgentPort, error) &&
+            (!get || c->LogOn(kUser, kPassword, error)) &&
             c->Request(Request(get), replies, 5000) == halsen::Connection::kGot &&
             replies.back().kind == halsen::kFinish)
             held.push_back(std::move(c));
@@ -63,7 +64,8 @@ std::vector<std::unique_ptr<halsen::Connection>> Connect(int n, bool get)
     return held;
 }
 
-linkload::LoadResult Drive(std::vector<std::unique_ptr<halsen::Connection>>& held, int seconds, bool get)
+linkload::LoadResult Drive(std::vector<std::unique_ptr<halsen::Connection>>& held, int seconds,
+                           bool get)
 {
     std::vector<linkload::Client> clients(held.size());
     const std::string request = halsen::Encode(Request(get));
@@ -102,8 +104,9 @@ bool ParseArgs(int argc, char** argv, Settings& s)
 void Report(const Settings& s, const linkload::LoadResult& load, pid_t agent, double cpuBefore)
 {
     const char* what = s.get ? "get name, logged on" : "ping";
-    printf("round trips (%s, one request in flight per connection) %ld in %.1f s: %.0f per second%s\n", what,
-           load.trips, load.seconds, load.Rate(), load.failed ? " (a connection broke!)" : "");
+    printf(
+        "round trips (%s, one request in flight per connection) %ld in %.1f s: %.0f per second%s\n",
+        what, load.trips, load.seconds, load.Rate(), load.failed ? " (a connection broke!)" : "");
     const double cpu = linkload::CpuSeconds(agent) - cpuBefore;
     printf("agent CPU %.2f s (%.0f%% of one core)\n", cpu, 100 * cpu / load.seconds);
 }
@@ -112,10 +115,12 @@ void Report(const Settings& s, const linkload::LoadResult& load, pid_t agent, do
 int main(int argc, char** argv)
 {
     Settings s;
-    if (const int refused = linkload::RefuseToStart(ParseArgs(argc, argv, s), "link_bench",
-                                                     "[--connections N] [--seconds S] [--request ping|get] [--idle S]"))
+    if (const int refused = linkload::RefuseToStart(
+            ParseArgs(argc, argv, s), "link_bench",
+            "[--connections N] [--seconds S] [--request ping|get] [--idle S]"))
         return refused;
-    rlimit limit = {static_cast<rlim_t>(s.connections + 64), static_cast<rlim_t>(s.connections + 64)};
+    rlimit limit = {static_cast<rlim_t>(s.connections + 64),
+                    static_cast<rlim_t>(s.connections + 64)};
     setrlimit(RLIMIT_NOFILE, &limit);
     const std::string init = std::string(kAgent) + " -i " + kUser + " " + kPassword + " >/dev/null";
     if (s.get && system(init.c_str()) != 0)
@@ -136,7 +141,8 @@ int main(int argc, char** argv)
     if (s.idleSeconds > 0)
     {
         sleep(static_cast<unsigned>(s.idleSeconds));
-        printf("idle %d s: agent CPU %.3f s\n", s.idleSeconds, linkload::CpuSeconds(agent) - cpuBefore);
+        printf("idle %d s: agent CPU %.3f s\n", s.idleSeconds,
+               linkload::CpuSeconds(agent) - cpuBefore);
     }
     else
         Report(s, Drive(held, s.seconds, s.get), agent, cpuBefore);

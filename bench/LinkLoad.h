@@ -8,9 +8,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -44,7 +44,8 @@ inline int RefuseToStart(bool argsOk, const char* name, const char* usage)
     if (!argsOk)
         fprintf(stderr, "usage: %s %s\n", name, usage);
     else if (!InSandbox())
-        fprintf(stderr, "%s: run me inside tools/sandbox; I start servers on the real ports\n", name);
+        fprintf(stderr, "%s: run me inside tools/sandbox; I start servers on the real ports\n",
+                name);
     return argsOk && InSandbox() ? 0 : 2;
 }
 
@@ -101,7 +102,8 @@ inline double CpuSeconds(pid_t pid)
     // stime are the 12th and 13th of them.
     const char* p = strrchr(text, ')');
     unsigned long utime = 0, stime = 0;
-    if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+    if (!p ||
+        sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
         return -1;
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
@@ -207,7 +209,8 @@ inline bool SendAll(int fd, const std::string& bytes)
 // Reads what has come for one client; the round trips it completed (0 or
 // 1, since only one request is in flight), or -1 when the peer is gone.
 // The completed answer's bytes go to `answer` when one is given.
-inline int TakeAnswer(Client& c, const AnswerEnd& end, bool datagrams, std::string* answer = nullptr)
+inline int TakeAnswer(Client& c, const AnswerEnd& end, bool datagrams,
+                      std::string* answer = nullptr)
 {
     char buf[65536];
     const ssize_t n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
@@ -248,7 +251,8 @@ inline void Settle(Client& c, const AnswerEnd& end, bool datagrams)
 {
     Await(c, end, datagrams);
     pollfd one = {c.fd, POLLIN, 0};
-    while (datagrams && poll(&one, 1, 0) > 0 && recv(c.fd, nullptr, 0, MSG_DONTWAIT | MSG_TRUNC) >= 0)
+    while (datagrams && poll(&one, 1, 0) > 0 &&
+           recv(c.fd, nullptr, 0, MSG_DONTWAIT | MSG_TRUNC) >= 0)
         continue;
     c.received.clear();
 }
@@ -279,8 +283,8 @@ inline LoadResult RunLoad(std::vector<Client>& clients, const AnswerEnd& end, do
         c.sent = start;
         result.failed |= !SendAll(c.fd, c.request);
     }
-    const Clock::time_point stop = start + std::chrono::duration_cast<Clock::duration>(
-                                               std::chrono::duration<double>(seconds));
+    const Clock::time_point stop =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     while (!result.failed && Clock::now() < stop)
     {
         const int ready = poll(fds.data(), fds.size(), 100);
@@ -288,7 +292,8 @@ inline LoadResult RunLoad(std::vector<Client>& clients, const AnswerEnd& end, do
         for (size_t i = 0; i < fds.size() && !result.failed; ++i)
         {
             Client& c = clients[i];
-            const int done = ready > 0 && (fds[i].revents & POLLIN) ? TakeAnswer(c, end, datagrams) : 0;
+            const int done =
+                ready > 0 && (fds[i].revents & POLLIN) ? TakeAnswer(c, end, datagrams) : 0;
             const bool lost = datagrams && done == 0 && now - c.sent > std::chrono::seconds(1);
             result.failed = done < 0;
             result.trips += done > 0 ? 1 : 0;

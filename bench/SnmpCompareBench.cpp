@@ -14,7 +14,8 @@
 // The runs of the three are interleaved, round after round, so that a
 // change in the machine's load falls on all of them alike.
 //
-//   tools/sandbox -- build/bench/snmp_compare_bench [--seconds S] [--rounds R] [--cpus CLIENT,SERVER]
+//   tools/sandbox -- build/bench/snmp_compare_bench [--seconds S] [--rounds R] [--cpus
+//   CLIENT,SERVER]
 
 #include "HalsenClient.h"
 #include "LinkLoad.h"
@@ -161,7 +162,8 @@ std::string ResponseValue(const std::string& message, std::string& why)
     why = "no such variable";
     const auto varbinds = Parts(pdu[3].second);
     const auto varbind = varbinds.size() == 1 ? Parts(varbinds[0].second) : varbinds;
-    if (varbinds.size() != 1 || varbind.size() != 2 || (varbind[1].first >= 0x80 && varbind[1].first <= 0x82))
+    if (varbinds.size() != 1 || varbind.size() != 2 ||
+        (varbind[1].first >= 0x80 && varbind[1].first <= 0x82))
         return std::string();
     why.clear();
     return varbind[1].second;
@@ -250,7 +252,8 @@ private:
         if (&m_Peer != &kAgentPeer)
             return linkload::ConnectLoopback(m_Peer.type, m_Peer.port);
         halsen::Connection c;
-        if (!c.Connect("127.0.0.1", m_Peer.port, why) || (pair.get && !c.LogOn(kUser, kPassword, why)))
+        if (!c.Connect("127.0.0.1", m_Peer.port, why) ||
+            (pair.get && !c.LogOn(kUser, kPassword, why)))
             return -1;
         const int fd = dup(c.Fd());
         linkload::SendWithoutDelay(fd);
@@ -261,12 +264,14 @@ private:
     {
         linkload::Client c;
         c.fd = Connect(pair, why);
-        c.request = &m_Peer == &kAgentPeer ? halsen::Encode(AgentRequest(pair.get)) : GetRequest(id, *pair.oid);
+        c.request = &m_Peer == &kAgentPeer ? halsen::Encode(AgentRequest(pair.get))
+                                           : GetRequest(id, *pair.oid);
         std::string answer;
         if (c.fd < 0 || !linkload::Exchange(c, m_Peer.end, m_Peer.datagrams(), answer) ||
             !Answered(m_Peer, pair, answer, why))
         {
-            why = std::string(m_Peer.name) + ": connection " + std::to_string(id) + " not answered " + why;
+            why = std::string(m_Peer.name) + ": connection " + std::to_string(id) +
+                  " not answered " + why;
             if (c.fd >= 0)
                 close(c.fd);
             return;
@@ -327,12 +332,13 @@ void MeasureRow(const Settings& s, const Servers& servers, const Pair& pair, int
             tally[i].resent += load.resent;
         }
     }
-    printf("%s %d busy, %d idle: agent %.0f per s (%.1f us CPU each); snmpd udp %.0f per s (%.1f us); "
-           "snmpd tcp %.0f per s (%.1f us); ratio udp %.2f; ratio tcp %.2f; udp resent %ld\n",
-           pair.name, busy, idle, tally[0].Rate(), tally[0].CpuMicrosEach(), tally[1].Rate(),
-           tally[1].CpuMicrosEach(), tally[2].Rate(), tally[2].CpuMicrosEach(),
-           tally[1].Rate() > 0 ? tally[0].Rate() / tally[1].Rate() : 0,
-           tally[2].Rate() > 0 ? tally[0].Rate() / tally[2].Rate() : 0, tally[1].resent);
+    printf(
+        "%s %d busy, %d idle: agent %.0f per s (%.1f us CPU each); snmpd udp %.0f per s (%.1f us); "
+        "snmpd tcp %.0f per s (%.1f us); ratio udp %.2f; ratio tcp %.2f; udp resent %ld\n",
+        pair.name, busy, idle, tally[0].Rate(), tally[0].CpuMicrosEach(), tally[1].Rate(),
+        tally[1].CpuMicrosEach(), tally[2].Rate(), tally[2].CpuMicrosEach(),
+        tally[1].Rate() > 0 ? tally[0].Rate() / tally[1].Rate() : 0,
+        tally[2].Rate() > 0 ? tally[0].Rate() / tally[2].Rate() : 0, tally[1].resent);
     fflush(stdout);
 }
 
@@ -354,8 +360,8 @@ bool WriteSnmpdConfig(const std::string& path)
     FILE* f = fopen(path.c_str(), "w");
     if (!f)
         return false;
-    fprintf(f, "agentAddress udp:127.0.0.1:%d,tcp:127.0.0.1:%d\nrocommunity %s 127.0.0.1\n", kSnmpPort,
-            kSnmpPort, kCommunity);
+    fprintf(f, "agentAddress udp:127.0.0.1:%d,tcp:127.0.0.1:%d\nrocommunity %s 127.0.0.1\n",
+            kSnmpPort, kSnmpPort, kCommunity);
     return fclose(f) == 0;
 }
 
@@ -369,8 +375,9 @@ pid_t StartSnmpd(int cpu)
         return -1;
     setenv("SNMP_PERSISTENT_DIR", (dir + "/persist").c_str(), 1);
     setenv("MIBS", "", 1);
-    return linkload::Start({kSnmpd, "-f", "-C", "-c", dir + "/snmpd.conf", "-I", "-smux", "-Lf", dir + "/snmpd.log"},
-                           (dir + "/snmpd.out").c_str(), cpu);
+    return linkload::Start(
+        {kSnmpd, "-f", "-C", "-c", dir + "/snmpd.conf", "-I", "-smux", "-Lf", dir + "/snmpd.log"},
+        (dir + "/snmpd.out").c_str(), cpu);
 }
 
 pid_t StartAgent(int cpu)
@@ -401,8 +408,9 @@ bool ParseArgs(int argc, char** argv, Settings& s)
 int main(int argc, char** argv)
 {
     Settings s;
-    if (const int refused = linkload::RefuseToStart(ParseArgs(argc, argv, s), "snmp_compare_bench",
-                                                     "[--seconds S] [--rounds R] [--cpus CLIENT,SERVER]"))
+    if (const int refused =
+            linkload::RefuseToStart(ParseArgs(argc, argv, s), "snmp_compare_bench",
+                                    "[--seconds S] [--rounds R] [--cpus CLIENT,SERVER]"))
         return refused;
     // Room for the idle connections to both servers, here and in snmpd.
     rlimit limit = {4 * kIdle, 4 * kIdle};
@@ -416,8 +424,9 @@ int main(int argc, char** argv)
                     linkload::WaitForTcp(kSnmpPort, 10000);
     if (up)
     {
-        printf("client on CPU %d, agent and snmpd on CPU %d%s; %d rounds of %.1f s each\n", s.clientCpu,
-               s.serverCpu, pinned ? "" : " (not pinned: no such CPU)", s.rounds, s.seconds);
+        printf("client on CPU %d, agent and snmpd on CPU %d%s; %d rounds of %.1f s each\n",
+               s.clientCpu, s.serverCpu, pinned ? "" : " (not pinned: no such CPU)", s.rounds,
+               s.seconds);
         for (int busy : {1, 10, 100})
         {
             for (const Pair& pair : kPairs)
@@ -426,7 +435,8 @@ int main(int argc, char** argv)
         MeasureWithIdle(s, servers);
     }
     else
-        fprintf(stderr, "snmp_compare_bench: %s did not start; see %s\n", snmpd > 0 ? "the agent" : "snmpd", kDir);
+        fprintf(stderr, "snmp_compare_bench: %s did not start; see %s\n",
+                snmpd > 0 ? "the agent" : "snmpd", kDir);
     linkload::Stop(agent);
     linkload::Stop(snmpd);
     return up ? 0 : 1;

@@ -26,7 +26,8 @@ void CReadWindow::Drop()
 
 bool CReadWindow::Holds(uint32_t offset, uint32_t n) const
 {
-    return m_nUsed > 0 && offset >= m_nStart && uint64_t(offset) + n <= uint64_t(m_nStart) + m_nUsed;
+    return m_nUsed > 0 && offset >= m_nStart &&
+           uint64_t(offset) + n <= uint64_t(m_nStart) + m_nUsed;
 }
 
 // Reading goes on from `offset`, unless the owner jumped back before the

@@ -96,8 +96,16 @@ TEST_F(ReadWindowTest, GivesTheFilesBytesInEveryOrder)
     } const cases[] = {
         {"a forward walk", Walk(true)},
         {"a backward walk", Walk(false)},
-        {"jumps both ways", {{299996, 4}, {100, 8192}, {250000, 4}, {4000, 200}, {4090, 12},
-                             {65530, 12}, {0, 65536}, {234464, 65536}, {5, 1}}},
+        {"jumps both ways",
+         {{299996, 4},
+          {100, 8192},
+          {250000, 4},
+          {4000, 200},
+          {4090, 12},
+          {65530, 12},
+          {0, 65536},
+          {234464, 65536},
+          {5, 1}}},
         {"the edges of the file", {{0, 1}, {299999, 1}, {0, 4}, {299000, 1000}}},
     };
     for (const auto& c : cases)
