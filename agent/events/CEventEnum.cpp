@@ -11,7 +11,7 @@ CEventEnum* CEventEnum::Open(CNoticeLists* pDoc, const char* szFolderPath, unsig
                              unsigned long& magic, unsigned long flags)
 {
     CEventEnum* pEnum = new CEventEnum(pDoc, szFolderPath, flags);
-    if (!pEnum->m_Log.EnumEvent(pos, magic, flags))
+    if (!pEnum->m_Log.EnumEvent(pEnum->m_File, pos, magic, flags))
     {
         delete pEnum;
         return nullptr;
@@ -24,7 +24,7 @@ CEventEnum* CEventEnum::Open(CNoticeLists* pDoc, const char* szFolderPath, unsig
 bool CEventEnum::GetNext(CString& strEvent)
 {
     strEvent.Empty();
-    if (!m_Log.LoadNext(m_nPosition, m_nFlags))
+    if (!m_Log.LoadNext(m_File, m_nPosition, m_nFlags))
         return false;
     m_Log.ToConsoleString(strEvent);
     return true;
@@ -33,7 +33,7 @@ bool CEventEnum::GetNext(CString& strEvent)
 void CEventEnum::Close(unsigned long& pos, unsigned long& magic)
 {
     if ((m_nFlags & CLog::kForward) && m_nPosition != 0)
-        m_Log.LoadNext(m_nPosition, m_nFlags & ~static_cast<unsigned long>(CLog::kForward));
+        m_Log.LoadNext(m_File, m_nPosition, m_nFlags & ~static_cast<unsigned long>(CLog::kForward));
     pos = m_nPosition;
     magic = m_nMagic;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CEventFile.h"
 #include "CLog.h"
 #include "CObject.h"
 #include "CString.h"
@@ -8,7 +9,10 @@ class CNoticeLists;
 
 // One enumeration of a folder's event log, as the agent document hands it
 // out: the position of the next record to read, the magic word of the file
-// it began on, and the direction.
+// it began on, and the direction. The log stays open from Open to the
+// object's end, so the records of one request cost one open and a read per
+// window of them, and a log cleared or made anew meanwhile does not mix
+// into the walk.
 class CEventEnum : public CObject
 {
 public:
@@ -30,6 +34,7 @@ private:
     CEventEnum(CNoticeLists* pDoc, const char* szFolderPath, unsigned long flags);
 
     CLog m_Log;
+    CEventFile m_File;
     unsigned long m_nPosition = 0;
     unsigned long m_nMagic = 0;
     unsigned long m_nFlags;

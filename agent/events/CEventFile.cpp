@@ -62,6 +62,8 @@ private:
 };
 } // namespace
 
+CEventFile::CEventFile() : m_Window(kLongestAppend) {}
+
 CEventFile::~CEventFile()
 {
     Close();
@@ -77,8 +79,7 @@ bool CEventFile::Open(const char* path, bool bWrite)
         Close();
         return false;
     }
-    m_nFileLength = static_cast<uint32_t>(st.st_size);
-    m_nLength = m_nFileLength;
+    m_nLength = static_cast<uint32_t>(st.st_size);
     // Enumerations take a magic word of 0 for a missing log, so a header
     // without one is no log at all.
     if (!ReadWord(kWord, m_nMagic) || m_nMagic == 0)
@@ -86,8 +87,28 @@ bool CEventFile::Open(const char* path, bool bWrite)
         Close();
         return false;
     }
-    m_nLength = FindCompleteLength();
+    Measure(static_cast<uint32_t>(st.st_size));
     return true;
+}
+
+void CEventFile::Measure(uint32_t size)
+{
+    m_nFileLength = size;
+    m_nLength = size;
+    m_nLength = FindCompleteLength();
+    // What the measure read after the complete part is the next append's
+    // to overwrite.
+    m_Window.Drop();
+}
+
+bool CEventFile::TakeAppends()
+{
+    struct stat st;
+    if (m_fd < 0 || fstat(m_fd, &st) != 0 || st.st_size <= m_nFileLength || st.st_size > UINT32_MAX)
+        return false;
+    uint32_t before = m_nLength;
+    Measure(static_cast<uint32_t>(st.st_size));
+    return m_nLength > before;
 }
 
 void CEventFile::Close()
@@ -98,6 +119,7 @@ void CEventFile::Close()
     m_nFileLength = 0;
     m_nLength = 0;
     m_nMagic = 0;
+    m_Window.Drop();
 }
 
 bool CEventFile::Create(const char* path)
@@ -131,8 +153,7 @@ uint32_t CEventFile::GetHead()
 bool CEventFile::ReadWord(uint32_t offset, uint32_t& value)
 {
     unsigned char bytes[kWord];
-    if (m_fd < 0 || offset > m_nLength - kWord ||
-        pread(m_fd, bytes, kWord, offset) != static_cast<ssize_t>(kWord))
+    if (m_fd < 0 || !m_Window.Fetch(m_fd, offset, kWord, m_nLength, bytes))
         return false;
     value = GetLE32(bytes);
     return true;
@@ -149,10 +170,8 @@ bool CEventFile::ReadText(uint32_t& offset, CString& text)
     offset += kWord;
     if (n < 1 || n > kMaxText)
         return true;
-    if (n > m_nLength || offset > m_nLength - n)
-        return false;
     char bytes[kMaxText + 1];
-    if (pread(m_fd, bytes, n, offset) != static_cast<ssize_t>(n))
+    if (!m_Window.Fetch(m_fd, offset, n, m_nLength, bytes))
         return false;
     bytes[n] = '\0';
     text = bytes;

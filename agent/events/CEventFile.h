@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CObject.h"
+#include "CReadWindow.h"
 #include "CString.h"
 
 #include <cstdint>
@@ -21,7 +22,9 @@ struct tagEventRecord
 // the position of the newest record as the file's last word. Appends only
 // ever add bytes after the complete part of the file, and readers look only
 // at that complete part, so an append cut short by a kill or a full disk
-// leaves the log as it was before it.
+// leaves the log as it was before it. Those complete bytes never change
+// while the file is there, so an open log reads them through a window that
+// it fills ahead of the reader.
 class CEventFile : public CObject
 {
 public:
@@ -31,7 +34,7 @@ public:
         kMaxText = 8192
     };
 
-    CEventFile() = default;
+    CEventFile();
     ~CEventFile();
     CEventFile(const CEventFile&) = delete;
     CEventFile& operator=(const CEventFile&) = delete;
@@ -51,10 +54,16 @@ public:
     uint32_t GetHead();
     // Reads the record at `pos`; false unless it lies whole in the log.
     bool Read(uint32_t pos, tagEventRecord& rec);
+    // Takes in the records appended since the log was opened (through
+    // another handle); whether there are any. A log replaced or deleted
+    // meanwhile stays the one that was opened.
+    bool TakeAppends();
     // Adds a record after the newest one; on failure the log is unchanged.
     bool Append(const tagEventRecord& rec);
 
 private:
+    // Finds the complete part of a file of `size` bytes.
+    void Measure(uint32_t size);
     bool ReadWord(uint32_t offset, uint32_t& value);
     bool ReadText(uint32_t& offset, CString& text);
     // Whether the record at `pos` is whole and its final word ends `length`.
@@ -70,4 +79,5 @@ private:
     uint32_t m_nFileLength = 0;
     uint32_t m_nLength = 0;
     uint32_t m_nMagic = 0;
+    CReadWindow m_Window;
 };

@@ -342,15 +342,24 @@ unsigned long CLog::GetEventHead()
     return OpenFile(file, false) ? file.GetHead() : 0;
 }
 
-// Links that do not lead strictly away from `pos` end the walk, so that a
-// damaged log cannot send an enumeration round in circles.
 bool CLog::LoadNext(unsigned long& pos, unsigned long flags)
 {
     CEventFile file;
+    return pos != 0 && OpenFile(file, false) && LoadNext(file, pos, flags);
+}
+
+// Links that do not lead strictly away from `pos` end the walk, so that a
+// damaged log cannot send an enumeration round in circles. A forward walk
+// that reaches the newest record looks once for records stored since the
+// log was opened, as a walk that opened the log anew would find them.
+bool CLog::LoadNext(CEventFile& file, unsigned long& pos, unsigned long flags)
+{
     tagEventRecord rec;
-    if (pos == 0 || pos > UINT32_MAX || !OpenFile(file, false) || !file.Read(static_cast<uint32_t>(pos), rec))
+    if (pos == 0 || pos > UINT32_MAX || !file.Read(static_cast<uint32_t>(pos), rec))
         return false;
     uint32_t next = rec.next;
+    if ((flags & kForward) && next == file.GetLength() - 4)
+        file.TakeAppends();
     if (next >= file.GetLength() - 4 || next <= pos)
         next = 0;
     uint32_t link = rec.link < pos ? rec.link : 0;
@@ -365,13 +374,18 @@ bool CLog::LoadNext(unsigned long& pos, unsigned long flags)
 
 bool CLog::EnumEvent(unsigned long& pos, unsigned long& magic, unsigned long flags)
 {
-    unsigned long current = GetMagicWord();
-    if (current == 0 || (pos != 0 && magic != current))
+    CEventFile file;
+    return EnumEvent(file, pos, magic, flags);
+}
+
+bool CLog::EnumEvent(CEventFile& file, unsigned long& pos, unsigned long& magic, unsigned long flags)
+{
+    if (!OpenFile(file, false) || (pos != 0 && magic != file.GetMagic()))
         return false;
-    magic = current;
+    magic = file.GetMagic();
     if (pos != 0)
-        return (flags & kForward) ? LoadNext(pos, flags) : true;
-    pos = (flags & kForward) ? static_cast<unsigned long>(CEventFile::kHeaderSize) : GetEventHead();
+        return (flags & kForward) ? LoadNext(file, pos, flags) : true;
+    pos = (flags & kForward) ? static_cast<unsigned long>(CEventFile::kHeaderSize) : file.GetHead();
     return true;
 }
 

@@ -48,6 +48,10 @@ public:
     unsigned long GetEventHead();
     bool LoadNext(unsigned long& pos, unsigned long flags);
     bool EnumEvent(unsigned long& pos, unsigned long& magic, unsigned long flags);
+    // The same on a log held open across the records of one enumeration:
+    // EnumEvent opens the folder's log into `file`, LoadNext reads it.
+    bool LoadNext(CEventFile& file, unsigned long& pos, unsigned long flags);
+    bool EnumEvent(CEventFile& file, unsigned long& pos, unsigned long& magic, unsigned long flags);
     bool ClearEvent();
     bool NeedEmailReport();
     bool NeedConsoleReport();

@@ -1,4 +1,5 @@
 #include "CEventEnum.h"
+#include "CEventFile.h"
 #include "CLog.h"
 #include "EventsTestSupport.h"
 
@@ -49,6 +50,45 @@ bool StoreEvent(const std::string& text, const char* folder = kFolder)
     return log.Store();
 }
 
+// An enumeration held open across the steps of a test, as one request
+// holds it while its lines go out.
+class HeldWalk
+{
+public:
+    HeldWalk(unsigned long flags, unsigned long pos = 0, unsigned long magic = 0,
+             const char* folder = kFolder)
+        : m_nPos(pos), m_nMagic(magic),
+          m_pEnum(CEventEnum::Open(nullptr, folder, m_nPos, m_nMagic, flags))
+    {
+    }
+    ~HeldWalk() { delete m_pEnum; }
+    HeldWalk(const HeldWalk&) = delete;
+    HeldWalk& operator=(const HeldWalk&) = delete;
+
+    bool Opened() const { return m_pEnum != nullptr; }
+    // At most `limit` more records (0: all that are left).
+    std::vector<std::string> Read(int limit = 0)
+    {
+        std::vector<std::string> events;
+        CString text;
+        while ((limit == 0 || static_cast<int>(events.size()) < limit) && m_pEnum->GetNext(text))
+            events.push_back(text.GetBuffer());
+        return events;
+    }
+    // Where to resume, as the closing line of a listing gives it.
+    void Close(unsigned long& pos, unsigned long& magic)
+    {
+        m_pEnum->Close(m_nPos, m_nMagic);
+        pos = m_nPos;
+        magic = m_nMagic;
+    }
+
+private:
+    unsigned long m_nPos;
+    unsigned long m_nMagic;
+    CEventEnum* m_pEnum;
+};
+
 struct Walk
 {
     std::vector<std::string> events;
@@ -63,19 +103,16 @@ Walk List(unsigned long flags, int limit, unsigned long pos = 0, unsigned long m
           const char* folder = kFolder)
 {
     Walk walk{{}, pos, magic, false};
-    CEventEnum* pEnum = CEventEnum::Open(nullptr, folder, walk.pos, walk.magic, flags);
-    if (!pEnum)
+    HeldWalk held(flags, pos, magic, folder);
+    if (!held.Opened())
         return walk;
     walk.opened = true;
-    CString text;
-    while ((limit == 0 || static_cast<int>(walk.events.size()) < limit) && pEnum->GetNext(text))
-        walk.events.push_back(text.GetBuffer());
-    pEnum->Close(walk.pos, walk.magic);
-    delete pEnum;
+    walk.events = held.Read(limit);
+    held.Close(walk.pos, walk.magic);
     return walk;
 }
 
-std::vector<std::string> Texts(std::initializer_list<int> numbers)
+std::vector<std::string> Texts(const std::vector<int>& numbers)
 {
     std::vector<std::string> texts;
     for (int n : numbers)
@@ -221,6 +258,164 @@ TEST_F(EventStoreTest, ClearDuringAnEnumerationRefusesToResume)
     EXPECT_FALSE(List(CLog::kForward, 0, first.pos, first.magic).opened);
     Walk fresh = List(CLog::kForward, 0);
     EXPECT_EQ(fresh.events, Texts({9}));
+}
+
+// A walk holds its log open across its records, and still finds the
+// records stored after it opened when it goes forward past the newest one.
+// A backward walk starts at the newest record of its opening and goes
+// older, whatever is stored meanwhile.
+TEST_F(EventStoreTest, OpenWalkAndResumedWalkAfterStores)
+{
+    StoreMany(2);
+    HeldWalk forward(CLog::kForward);
+    HeldWalk backward(0);
+    ASSERT_TRUE(forward.Opened() && backward.Opened());
+    EXPECT_EQ(forward.Read(1), Texts({1}));
+    EXPECT_EQ(backward.Read(1), Texts({2}));
+    ASSERT_TRUE(StoreEvent(EventText(3)));
+    EXPECT_EQ(forward.Read(1), Texts({2}));
+    ASSERT_TRUE(StoreEvent(EventText(4)));
+    EXPECT_EQ(forward.Read(), Texts({3, 4}));
+    EXPECT_EQ(backward.Read(), Texts({1}));
+    unsigned long pos = 1, magic = 0;
+    forward.Close(pos, magic);
+    EXPECT_EQ(pos, 0u) << "the walk ran to the end";
+
+    // Pages resumed with stores between them, in both directions.
+    Walk page = List(CLog::kForward, 2);
+    ASSERT_EQ(page.events, Texts({1, 2}));
+    Walk older = List(0, 2);
+    ASSERT_EQ(older.events, Texts({4, 3}));
+    ASSERT_TRUE(StoreEvent(EventText(5)));
+    page = List(CLog::kForward, 2, page.pos, page.magic);
+    EXPECT_EQ(page.events, Texts({3, 4}));
+    older = List(0, 0, older.pos, older.magic);
+    EXPECT_EQ(older.events, Texts({2, 1}));
+    EXPECT_EQ(older.pos, 0u);
+    ASSERT_TRUE(StoreEvent(EventText(6)));
+    EXPECT_EQ(List(CLog::kForward, 0, page.pos, page.magic).events, Texts({5, 6}));
+}
+
+struct ReplaceCase
+{
+    const char* name;
+    unsigned long flags;
+    bool madeAnew;
+    int first;
+    std::vector<int> rest;
+};
+
+const ReplaceCase kReplaceCases[] = {
+    {"forward, cleared", CLog::kForward, false, 1, {2, 3}},
+    {"forward, cleared and made anew", CLog::kForward, true, 1, {2, 3}},
+    {"backward, cleared", 0, false, 3, {2, 1}},
+    {"backward, cleared and made anew", 0, true, 3, {2, 1}},
+};
+
+// A log cleared, or cleared and made anew, while a walk holds it open: the
+// walk reads the records of the log it opened to their end, none of the new
+// one, and where it stopped cannot be resumed on the new log.
+TEST_F(EventStoreTest, WalkHoldsTheLogItOpenedWhenTheLogIsReplaced)
+{
+    for (const ReplaceCase& c : kReplaceCases)
+    {
+        SCOPED_TRACE(c.name);
+        unlink(kLogPath);
+        StoreMany(3);
+        HeldWalk walk(c.flags);
+        ASSERT_TRUE(walk.Opened());
+        EXPECT_EQ(walk.Read(1), Texts({c.first}));
+        CLog log(nullptr, kFolder, nullptr);
+        ASSERT_TRUE(log.ClearEvent());
+        if (c.madeAnew)
+        {
+            ASSERT_TRUE(StoreEvent(EventText(9)));
+        }
+        EXPECT_EQ(walk.Read(), Texts(c.rest));
+        unsigned long pos = 0, magic = 0;
+        walk.Close(pos, magic);
+        EXPECT_NE(magic, log.GetMagicWord());
+        // The walk ran to its end (position 0); a position of the old log
+        // with its magic word is refused too.
+        EXPECT_EQ(pos, 0u);
+        EXPECT_FALSE(List(c.flags, 0, CEventFile::kHeaderSize, magic).opened);
+        EXPECT_EQ(List(c.flags, 0).events, c.madeAnew ? Texts({9}) : Texts({}));
+    }
+}
+
+// Text lengths that put records of every size across the edges of the
+// windows a walk reads the log in: the smallest, the longest stored, ones
+// cut to the longest, and sizes around the first window's.
+const int kTextLengths[] = {1, 37, 8192, 4090, 8191, 9000, 600, 4096, 8193, 2, 12000, 3000};
+
+std::string SizedText(int n, size_t title, size_t detail)
+{
+    return std::to_string(512 + n % 18) + "@" + std::to_string(1000 + n) + "@" +
+           std::to_string(1 + n % 3) + "@" + std::string(title, static_cast<char>('a' + n % 26)) +
+           "@" + std::string(detail, static_cast<char>('A' + n % 26));
+}
+
+// A whole listing in pages of `limit` records, each resumed where the one
+// before stopped.
+std::vector<std::string> Pages(unsigned long flags, int limit)
+{
+    std::vector<std::string> all;
+    unsigned long pos = 0, magic = 0;
+    // Bounded, so that a resume that goes round in circles fails the test
+    // instead of hanging it.
+    for (int pages = 0; pages < 1000; ++pages)
+    {
+        Walk page = List(flags, limit, pos, magic);
+        if (!page.opened || page.events.empty())
+            break;
+        all.insert(all.end(), page.events.begin(), page.events.end());
+        pos = page.pos;
+        magic = page.magic;
+        if (pos == 0)
+            break;
+    }
+    return all;
+}
+
+TEST_F(EventStoreTest, RecordsOfEverySizeReadWholeAcrossTheReadWindows)
+{
+    const size_t n = sizeof kTextLengths / sizeof kTextLengths[0];
+    std::vector<std::string> stored;
+    for (int i = 0; i < 40; ++i)
+    {
+        const size_t title = static_cast<size_t>(kTextLengths[i % n]);
+        const size_t detail = static_cast<size_t>(kTextLengths[(i * 5 + 3) % n]);
+        ASSERT_TRUE(StoreEvent(SizedText(i, title, detail)));
+        stored.push_back(SizedText(i, title < 8192 ? title : 8192, detail < 8192 ? detail : 8192));
+    }
+    const std::vector<std::string> newestFirst(stored.rbegin(), stored.rend());
+    EXPECT_GT(ReadBytes(kLogPath).size(), 4u * 65536);
+    EXPECT_EQ(List(CLog::kForward, 0).events, stored);
+    EXPECT_EQ(List(0, 0).events, newestFirst);
+    for (int limit : {1, 3, 7})
+    {
+        SCOPED_TRACE(limit);
+        EXPECT_EQ(Pages(CLog::kForward, limit), stored);
+        EXPECT_EQ(Pages(0, limit), newestFirst);
+    }
+}
+
+TEST_F(EventStoreTest, TextsOfTheLongestLengthReadBack)
+{
+    struct
+    {
+        size_t title, detail;
+    } const cases[] = {{8192, 8192}, {8192, 0}, {1, 8192}, {8191, 8191}, {8192, 1}};
+    std::vector<std::string> stored;
+    int i = 0;
+    for (auto c : cases)
+    {
+        ASSERT_TRUE(StoreEvent(SizedText(i, c.title, c.detail)));
+        stored.push_back(SizedText(i++, c.title, c.detail));
+    }
+    EXPECT_EQ(List(CLog::kForward, 0).events, stored);
+    EXPECT_EQ(List(0, 0).events, std::vector<std::string>(stored.rbegin(), stored.rend()));
+    EXPECT_EQ(Pages(CLog::kForward, 2), stored);
 }
 
 // A header whose magic word was wiped reads as no log, so a store into it
