@@ -250,15 +250,26 @@ raeStatus raGetEnclosureStatus(int iDeviceID, raeEnclosureType* eType, int* sSiz
         });
 }
 
-raeStatus raCheckBatteryBackModule(ULONG AdapterId, BOOL* bexist)
-{
-    return AdapterValue(bexist, &Morliven::CheckBatteryBackModule, AdapterId);
-}
+// The values of an adapter named by its index, one row each: the exported
+// function, the type of its value and the adapter object's reader.
+#define RA_ADAPTER_VALUES(VALUE)                                                                     \
+    VALUE(raCheckBatteryBackModule, BOOL, CheckBatteryBackModule)                                    \
+    VALUE(raCheckBatteryPack, BOOL, CheckBatteryPack)                                                \
+    VALUE(raGetChargeCycle, USHORT, GetChargeCycle)                                                  \
+    VALUE(raGetBatteryTemperature, USHORT, GetBatteryTemperature)                                    \
+    VALUE(raGetBatteryVoltage, USHORT, GetBatteryVoltage)                                            \
+    VALUE(raGetDimmSize, ULONG, GetDimmSize)
 
-raeStatus raCheckBatteryPack(ULONG AdapterId, BOOL* bexist)
-{
-    return AdapterValue(bexist, &Morliven::CheckBatteryPack, AdapterId);
-}
+#define RA_ADAPTER_VALUE_FUNCTION(name, type, read)                                                  \
+    raeStatus name(ULONG AdapterId, type* value)                                                     \
+    {                                                                                                \
+        return AdapterValue(value, &Morliven::read, AdapterId);                                      \
+    }
+
+RA_ADAPTER_VALUES(RA_ADAPTER_VALUE_FUNCTION)
+
+#undef RA_ADAPTER_VALUE_FUNCTION
+#undef RA_ADAPTER_VALUES
 
 raeStatus raGetChargeStatus(ULONG AdapterId, raeBatteryStatus* eStatus)
 {
@@ -268,26 +279,6 @@ raeStatus raGetChargeStatus(ULONG AdapterId, raeBatteryStatus* eStatus)
             *eStatus = ChargeStatus(m.GetChargeStatus(AdapterId));
             return reSOK;
         });
-}
-
-raeStatus raGetChargeCycle(ULONG AdapterId, USHORT* cycles)
-{
-    return AdapterValue(cycles, &Morliven::GetChargeCycle, AdapterId);
-}
-
-raeStatus raGetBatteryTemperature(ULONG AdapterId, USHORT* temperature)
-{
-    return AdapterValue(temperature, &Morliven::GetBatteryTemperature, AdapterId);
-}
-
-raeStatus raGetBatteryVoltage(ULONG AdapterId, USHORT* voltage)
-{
-    return AdapterValue(voltage, &Morliven::GetBatteryVoltage, AdapterId);
-}
-
-raeStatus raGetDimmSize(ULONG AdapterId, ULONG* size)
-{
-    return AdapterValue(size, &Morliven::GetDimmSize, AdapterId);
 }
 
 raeStatus raClearLog(void)
