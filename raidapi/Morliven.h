@@ -149,11 +149,9 @@ public:
     // 0 when the driver could not be opened or the request failed: then no
     // record is handed over.  *pFetched gets the number handed over.
     BOOL GetEvents(ULONG NumEvents, LOGEVENT* pEvents, ULONG* pFetched = nullptr);
+    // 1 with events, 0 with none queued (or no driver), -1 when the queued
+    // ones could not be fetched: then no event is handed over.
     BOOL HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents);
-    // HasNewEvents that tells a failed fetch apart: 1 with events, 0 with
-    // none queued (or no driver), -1 when the queued ones could not be
-    // fetched.
-    int FetchEvents(LOGEVENT* pEv, ULONG* pNumEvents);
     // str takes at most EVENT_TEXT_LENGTH bytes, IDString EVENT_ID_LENGTH.
     BOOL GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp, UINT* pCode, UINT* aID,
                         UINT* dID, char* IDString, DWORD* EventID);

@@ -269,7 +269,7 @@ BOOL Morliven::GetEvents(ULONG NumEvents, LOGEVENT* pEvents, ULONG* pFetched)
     return 1;
 }
 
-int Morliven::FetchEvents(LOGEVENT* pEv, ULONG* pNumEvents)
+BOOL Morliven::HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents)
 {
     *pNumEvents = 0;
     ULONG count = 0;
@@ -282,11 +282,6 @@ int Morliven::FetchEvents(LOGEVENT* pEv, ULONG* pNumEvents)
         return -1;
     *pNumEvents = fetched;
     return fetched ? 1 : 0;
-}
-
-BOOL Morliven::HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents)
-{
-    return FetchEvents(pEv, pNumEvents) > 0;
 }
 
 BOOL Morliven::GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp,

@@ -30,7 +30,7 @@ raeStatus raGetEvents(rasEvent* pEvents, int* numevents)
             *numevents = 0;
             LOGEVENT events[MAX_EVENTS];
             ULONG n = 0;
-            int fetched = m.FetchEvents(events, &n);
+            int fetched = m.HasNewEvents(events, &n);
             // A failed fetch is a failure, not an event.
             if (fetched < 0)
                 return reSGenericError;
@@ -63,7 +63,7 @@ raeStatus raHasNewEvents(rasLogEvent* ev, ULONG* num)
     return WithAdapter(
         [&](Morliven& m)
         {
-            int fetched = m.FetchEvents(reinterpret_cast<LOGEVENT*>(ev), num);
+            int fetched = m.HasNewEvents(reinterpret_cast<LOGEVENT*>(ev), num);
             return fetched > 0 ? reSOK : fetched < 0 ? reSGenericError : reSNotImplemented;
         });
 }
