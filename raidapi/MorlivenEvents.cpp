@@ -260,7 +260,8 @@ BOOL Morliven::GetEvents(ULONG NumEvents, LOGEVENT* pEvents, ULONG* pFetched)
     // A failed request, or an answer that cannot be one, hands over no
     // records: the events stay queued for the next fetch.  The driver says
     // in the count how many it handed over.
-    bool answered = r == 0 && (f.ReturnCode == RC_DONE || f.ReturnCode == RC_PRESET) && f.EventCount <= n;
+    bool answered = r == 0 && (f.ReturnCode == RC_DONE || f.ReturnCode == RC_PRESET) &&
+                    f.EventCount <= n;
     if (!answered)
         return 0;
     memcpy(pEvents, f.Events, sizeof(LOGEVENT) * f.EventCount);

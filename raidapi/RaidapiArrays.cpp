@@ -161,7 +161,8 @@ raeStatus raEnumerateArrayMembers(int iArrayId, int* nSlots, int* idDisks, BOOL*
                 idDisks[i] = named ? d.bCh * 2 + d.bID : -1;
                 const BoOL inPlace = STRM_VALID | STRM_ONLINE;
                 if (bInPlace)
-                    bInPlace[i] = (slot.blFlag & inPlace) == inPlace && !(slot.blFlag & STRM_MISSING);
+                    bInPlace[i] =
+                        (slot.blFlag & inPlace) == inPlace && !(slot.blFlag & STRM_MISSING);
             }
             return reSOK;
         });

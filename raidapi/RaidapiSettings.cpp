@@ -44,7 +44,8 @@ template <typename T> long Read(Morliven& m, long (*get)(Morliven&, T&), T& valu
     return get(m, value);
 }
 
-template <typename T, typename R, typename A> long Write(Morliven& m, R (Morliven::*set)(A), T value)
+template <typename T, typename R, typename A>
+long Write(Morliven& m, R (Morliven::*set)(A), T value)
 {
     return static_cast<long>((m.*set)(static_cast<A>(value)));
 }
@@ -96,7 +97,8 @@ int Sensor(Morliven& m, bool present, int (Morliven::*read)(ULONG, ULONG), ULONG
 }
 
 // A value of the adapter named by its index, as the driver answers it.
-template <typename Out, typename T> raeStatus AdapterValue(Out* out, T (Morliven::*read)(ULONG), ULONG adapter)
+template <typename Out, typename T>
+raeStatus AdapterValue(Out* out, T (Morliven::*read)(ULONG), ULONG adapter)
 {
     return WithAdapter(
         [&](Morliven& m)
@@ -167,7 +169,8 @@ raeBatteryStatus ChargeStatus(USHORT s)
     SETTING(raHotSwapEnabled, BOOL, GetHotSwapEnabled, SetHotSwapEnabled, ByRequest)                 \
     SETTING(raReadThreshold, ULONG, GetReadThreshold, SetReadThreshold, BySetter)                    \
     SETTING(raWriteThreshold, ULONG, GetWriteThreshold, SetWriteThreshold, BySetter)                 \
-    SETTING(raSubmitChannelThreshold, ULONG, GetSubmitChannelThreshold, SetSubmitChannelThreshold, BySetter)
+    SETTING(raSubmitChannelThreshold, ULONG, GetSubmitChannelThreshold, SetSubmitChannelThreshold,     \
+            BySetter)
 
 #define RA_SETTING_FUNCTION(name, type, get, set, judged)                                            \
     raeStatus name(raeAction eAction, type* value)                                                   \
