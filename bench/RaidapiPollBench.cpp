@@ -3,10 +3,10 @@
 //
 //   tools/sandbox --sim two-adapters -- build/bench/raidapi_poll_bench [seconds per function]
 //
-// Every call opens "/proc/devices", remakes "/dev/zeldev" and opens it for
-// each request; under the simulator each of those steps is one locked
-// round trip through the shared state file, which the last line measures
-// on its own.
+// Every call reads "/proc/devices", checks "/dev/zeldev" (making it only
+// when it is missing or wrong) and opens it for each request; under the
+// simulator each of those steps is one locked round trip through the
+// shared state file, which the last line measures on its own.
 
 #include "Raidapi.h"
 #include "SimStore.h"

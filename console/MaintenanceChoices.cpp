@@ -57,19 +57,29 @@ bool Redundant(int mode)
     return mode == reRaidModeMirroring || mode == reRaidModeStripeMirroring || mode == reRaidModeParityDistributed;
 }
 
-void AddRebuilds(ChoiceList& list, int adapter, int row)
+// The rebuild lines of an array, each naming the member that will be
+// rebuilt by its position and its disk: every member of a functional
+// array, and only the failed members of a degraded one, whose healthy
+// members need no rebuild.  A failed member whose disk has left the
+// adapter is offered again once a disk is put in its place.
+void AddRebuilds(ChoiceList& list, int adapter, int row, bool degraded)
 {
     int id = garrayid[adapter][row];
     int count = 0;
     int disks[kMaxMembers];
-    if (raEnumerateDisksInArray(id, &count, disks) != reSOK)
+    BOOL inPlace[kMaxMembers];
+    if (raEnumerateArrayMembers(id, &count, disks, inPlace) != reSOK)
         return;
+    bool first = true;
     for (int m = 0; m < count && m < kMaxMembers; m++)
     {
+        if ((inPlace[m] != 0) == degraded || disks[m] < 0)
+            continue;
         MaintenanceE* e = list.Add(kRebuild, id, m, row, reRaidModeUnknown);
         if (e)
-            snprintf(e->szLeft, sizeof(e->szLeft), "%s%d disk%d:%d", m == 0 ? "Rebuild array" : "        array",
+            snprintf(e->szLeft, sizeof(e->szLeft), "%s%d disk%d:%d", first ? "Rebuild array" : "        array",
                      id + 1, m + 1, disks[m] + 1);
+        first = false;
     }
 }
 
@@ -170,12 +180,13 @@ int BuildChoices(int adapter)
             MaintenanceE* e = list.Add(kSynchronize, id, 0, row, reRaidModeUnknown);
             if (e)
                 snprintf(e->szLeft, sizeof(e->szLeft), "Synchronize array %d", id + 1);
-            AddRebuilds(list, adapter, row);
+            AddRebuilds(list, adapter, row, false);
             AddSameDiskMigrations(list, row, id, info);
         }
-        // A degraded array is offered its rebuild, which is what it needs.
+        // A degraded array is offered the rebuild of its failed members,
+        // which is what it needs.
         if (Redundant(info.RAID) && stat.eFunctional == reArrayCritical)
-            AddRebuilds(list, adapter, row);
+            AddRebuilds(list, adapter, row, true);
         if (freedisk.nCount > 0 && stat.eFunctional == reArrayFunctional)
             AddNewDiskMigrations(list, row, id, info);
     }

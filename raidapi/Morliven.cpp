@@ -183,6 +183,29 @@ int Morliven::FindDriverMajor()
     return major;
 }
 
+// Whether the device node is the driver's: a block special file of the
+// driver's device number with the permissions 0644.
+static bool NodeIsRight(dev_t dev)
+{
+    struct stat st;
+    return lstat(kDeviceNode, &st) == 0 && st.st_mode == kNodeMode && st.st_rdev == dev;
+}
+
+// Makes the node beside its place and renames it in.  The name never
+// stands empty, so another program's open at the same moment finds a
+// node, and a right node is only ever replaced by another right one.
+static void PutNode(dev_t dev)
+{
+    char aside[sizeof(kDeviceNode) + 24];
+    snprintf(aside, sizeof(aside), "%s.%ld", kDeviceNode, static_cast<long>(getpid()));
+    unlink(aside); // left behind by an earlier program of this number
+    if (mknod(aside, kNodeMode, dev) != 0)
+        return;
+    // Whatever the file-creation mask took from the permissions.
+    if (chmod(aside, kNodeMode & 07777) != 0 || rename(aside, kDeviceNode) != 0)
+        unlink(aside);
+}
+
 HANDLE Morliven::OpenMorliven()
 {
     if (!IsKnownAdapter())
@@ -190,9 +213,11 @@ HANDLE Morliven::OpenMorliven()
     int major = FindDriverMajor();
     if (major <= 0)
         return -1;
-    unlink(kDeviceNode);
     dev_t dev = static_cast<dev_t>(static_cast<int64_t>(static_cast<int32_t>(major << 8)));
-    mknod(kDeviceNode, kNodeMode, dev);
+    // Every program that uses the library shares the node: it is made only
+    // when it is missing or wrong.
+    if (!NodeIsRight(dev))
+        PutNode(dev);
     int fd = open(kDeviceNode, O_RDWR);
     if (fd < 0)
     {

@@ -146,7 +146,11 @@ public:
 
     // The driver's event queue.
     BOOL GetEventCount(ULONG* pCount);
-    BOOL GetEvents(ULONG NumEvents, LOGEVENT* pEvents);
+    // 0 when the driver could not be opened or the request failed: then no
+    // record is handed over.  *pFetched gets the number handed over.
+    BOOL GetEvents(ULONG NumEvents, LOGEVENT* pEvents, ULONG* pFetched = nullptr);
+    // 1 with events, 0 with none queued (or no driver), -1 when the queued
+    // ones could not be fetched: then no event is handed over.
     BOOL HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents);
     // str takes at most EVENT_TEXT_LENGTH bytes, IDString EVENT_ID_LENGTH.
     BOOL GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp, UINT* pCode, UINT* aID,
@@ -194,7 +198,7 @@ private:
     UCHAR GetRate(INT code, ULONG channel, ULONG device);
     int SetRate(INT code, ULONG channel, ULONG device, UCHAR rate);
     ULONG AdapterRequest(INT code, ULONG adapter);
-    ULONG CheckMaintainable(ULONG index, ULONG refusedLayout);
+    ULONG CheckMaintainable(ULONG index, ULONG refusedLayout, bool busyTest);
     ULONG RunWorker(ULONG (*worker)(MVTKUTTHRFRAME*), MVTKUTTHRFRAME* frame, ULONG flag);
     USHORT GlobalArray(ULONG index) const;
 };
@@ -210,7 +214,9 @@ enum : ULONG
     MAINT_BUSY = 0x80000006,
     MAINT_NO_DRIVER = 0x80000007,
     MAINT_CANNOT_SYNC = 0x80000008,
-    MAINT_CANNOT_CONVERT = EXPAN_CANNOT_CONVERT
+    MAINT_CANNOT_CONVERT = EXPAN_CANNOT_CONVERT,
+    // An expansion request that the driver failed without an answer.
+    MAINT_REQUEST_FAILED = 0x8000000A
 };
 
 constexpr int EVENT_TEXT_LENGTH = 128;

@@ -26,6 +26,18 @@ enum Source
 
 const int kKeepId = -1;
 
+// The text of a disk-table entry, read from the adapter object that holds
+// the disk: the driver keeps one event queue for all its adapters, and
+// each object knows only its own adapter's disks.
+const char* DiskText(Morliven& selected, RAID_WORD index)
+{
+    if (index < MAX_DISKS && !(selected.blkDisk[index].blFlag & BLK_PRESENT))
+        for (Morliven& other : mvs)
+            if (other.blkDisk[index].blFlag & BLK_PRESENT)
+                return other.GetDiskBlockString(index);
+    return selected.GetDiskBlockString(index);
+}
+
 class Message
 {
 public:
@@ -41,7 +53,7 @@ public:
     int P(int i) const { return static_cast<int>(m_ev.ParamList[i]); }
     // Array and channel numbers are shown from 1.
     int FromOne(int i) const { return P(i) + 1; }
-    const char* Disk(int i) const { return m_m.GetDiskBlockString(m_ev.ParamList[i]); }
+    const char* Disk(int i) const { return DiskText(m_m, m_ev.ParamList[i]); }
     unsigned Code() const { return m_ev.id; }
 
 private:
@@ -228,11 +240,13 @@ BOOL Morliven::GetEventCount(ULONG* pCount)
     return 1;
 }
 
-BOOL Morliven::GetEvents(ULONG NumEvents, LOGEVENT* pEvents)
+BOOL Morliven::GetEvents(ULONG NumEvents, LOGEVENT* pEvents, ULONG* pFetched)
 {
     // The frame holds MAX_EVENTS records; whatever the driver has queued
     // beyond them stays there for the next call.
     ULONG n = NumEvents < ULONG(MAX_EVENTS) ? NumEvents : ULONG(MAX_EVENTS);
+    if (pFetched)
+        *pFetched = 0;
     IOCTL_EVENTS_FRAME f;
     memset(&f, 0, sizeof(f));
     f.ReturnCode = RC_PRESET;
@@ -241,9 +255,18 @@ BOOL Morliven::GetEvents(ULONG NumEvents, LOGEVENT* pEvents)
     if (h == -1)
         return 0;
     memset(pEvents, 0, sizeof(LOGEVENT) * MAX_EVENTS);
-    MorlivenIoControl(h, IOCTL_GET_EVENTS, &f);
+    int r = MorlivenIoControl(h, IOCTL_GET_EVENTS, &f);
     CloseMorliven(h);
-    memcpy(pEvents, f.Events, sizeof(LOGEVENT) * n);
+    // A failed request, or an answer that cannot be one, hands over no
+    // records: the events stay queued for the next fetch.  The driver says
+    // in the count how many it handed over.
+    bool answered = r == 0 && (f.ReturnCode == RC_DONE || f.ReturnCode == RC_PRESET) &&
+                    f.EventCount <= n;
+    if (!answered)
+        return 0;
+    memcpy(pEvents, f.Events, sizeof(LOGEVENT) * f.EventCount);
+    if (pFetched)
+        *pFetched = f.EventCount;
     return 1;
 }
 
@@ -255,10 +278,11 @@ BOOL Morliven::HasNewEvents(LOGEVENT* pEv, ULONG* pNumEvents)
     if (count == 0)
         return 0;
     count = count < ULONG(MAX_EVENTS) ? count : ULONG(MAX_EVENTS);
-    if (!GetEvents(count, pEv))
-        return 0;
-    *pNumEvents = count;
-    return 1;
+    ULONG fetched = 0;
+    if (!GetEvents(count, pEv, &fetched))
+        return -1;
+    *pNumEvents = fetched;
+    return fetched ? 1 : 0;
 }
 
 BOOL Morliven::GetErrorString(const LOGEVENT* pev, UINT* pErrorLevel, char* str, char* timestamp,

@@ -65,9 +65,9 @@ int LocalArray(const Morliven& m, ULONG global)
                                                                 : -1;
 }
 
-// Opens the driver, marks the array in the cache, issues the request and
-// clears the activity bits.  *result gets the ioctl's result; false when
-// the driver could not be opened.
+// Opens the driver, marks the array in the cache and issues the request.
+// *result gets the ioctl's result; false when the driver could not be
+// opened.
 bool Issue(Morliven& m, int local, const WorkerRequest& w, void* frame, int* result)
 {
     HANDLE h = m.OpenMorliven();
@@ -79,26 +79,27 @@ bool Issue(Morliven& m, int local, const WorkerRequest& w, void* frame, int* res
     *result = m.MorlivenIoControl(h, w.code, frame);
     m.m_percentage = 0;
     m.CloseMorliven(h);
-    m.m_ulFlag &= ~w.clearBits;
     // Differs from any status the driver reports, so the next poll sees a
     // change and reads the activity afresh.
     m.m_as[local].status = static_cast<char>(AS_IN_FLIGHT);
     return true;
 }
+
 // The common part of the workers: the frame carries the caller's flag
-// word, goes to the driver and answer reads the result from it.
+// word, goes to the driver and answer reads the result from it.  The
+// activity bits go on every way out, the request made or not.
 template <typename Frame, typename Answer>
 ULONG Work(MVTKUTTHRFRAME* frame, ULONG global, const WorkerRequest& w, Frame& f, Answer answer)
 {
     Morliven& m = *frame->pMorliven;
     int local = LocalArray(m, global);
-    if (local < 0)
-        return MAINT_INVALID_ARRAY;
     f.ulFlag = m.m_ulFlag;
     int r = 0;
-    if (!Issue(m, local, w, &f, &r))
-        return MAINT_NO_DRIVER;
-    return answer(f, r);
+    ULONG result = local < 0 ? ULONG(MAINT_INVALID_ARRAY)
+                   : !Issue(m, local, w, &f, &r) ? ULONG(MAINT_NO_DRIVER)
+                                                 : answer(f, r);
+    m.m_ulFlag &= ~w.clearBits;
+    return result;
 }
 } // namespace
 
@@ -160,8 +161,9 @@ ULONG Morliven::RenameArray(ULONG ulIndex, const UCHAR* name)
 
 // 0 when a maintenance request may go to the driver for the array, else
 // the reason it may not.  refusedLayout is the answer for striping and
-// JBOD arrays, 0 where they are acceptable.
-ULONG Morliven::CheckMaintainable(ULONG index, ULONG refusedLayout)
+// JBOD arrays, 0 where they are acceptable.  Only the rebuild asks for
+// the busy test.
+ULONG Morliven::CheckMaintainable(ULONG index, ULONG refusedLayout, bool busyTest)
 {
     if (NumOfArray == UNKNOWN_COUNT || index >= ARRAYS_PER_ADAPTER ||
         !(ArrayDef[MapToPhysArray(index)].blFlag & ARRAY_DEFINED))
@@ -169,17 +171,22 @@ ULONG Morliven::CheckMaintainable(ULONG index, ULONG refusedLayout)
     BoOL layout = ArrayDef[MapToPhysArray(index)].blRAID;
     if (refusedLayout && (layout == RAID_STRIPING || layout == RAID_JBOD))
         return refusedLayout;
-    if (m_ulFlag & FLAG_BUSY)
+    if (busyTest && (m_ulFlag & FLAG_BUSY))
         return MAINT_BUSY;
     return 0;
 }
 
+// The request carries the caller's flag word; whatever the request set
+// in the object's flag word goes again on every way out, so that no
+// failure leaves the adapter marked busy.
 ULONG Morliven::RunWorker(ULONG (*worker)(MVTKUTTHRFRAME*), MVTKUTTHRFRAME* frame, ULONG flag)
 {
+    ULONG before = m_ulFlag;
     m_bUtilityStop = 0;
     m_ulFlag = flag;
     frame->pMorliven = this;
     ULONG result = worker(frame);
+    m_ulFlag = before;
     m_bUtilityStop = 1;
     return result;
 }
@@ -191,7 +198,7 @@ USHORT Morliven::GlobalArray(ULONG index) const
 
 ULONG Morliven::RebuildArray(ULONG ulIndex, ULONG ulDiskInArray, ULONG ulFlag)
 {
-    ULONG refused = CheckMaintainable(ulIndex, MAINT_CANNOT_REBUILD);
+    ULONG refused = CheckMaintainable(ulIndex, MAINT_CANNOT_REBUILD, true);
     if (refused)
         return refused;
     MVTKUTTHRFRAME t;
@@ -203,7 +210,7 @@ ULONG Morliven::RebuildArray(ULONG ulIndex, ULONG ulDiskInArray, ULONG ulFlag)
 
 ULONG Morliven::CheckIntegrity(ULONG ulIndex, ULONG ulFlag)
 {
-    ULONG refused = CheckMaintainable(ulIndex, MAINT_CANNOT_SYNC);
+    ULONG refused = CheckMaintainable(ulIndex, MAINT_CANNOT_SYNC, false);
     if (refused)
         return refused;
     MVTKUTTHRFRAME t;
@@ -215,7 +222,7 @@ ULONG Morliven::CheckIntegrity(ULONG ulIndex, ULONG ulFlag)
 ULONG Morliven::ExpanConv(ULONG ulPhysIndex, ULONG blNewRAID, const ULONG* NewDiskIDs,
                           ULONG nNewDisk, ULONG sbSize, ULONG ulFlag)
 {
-    ULONG refused = CheckMaintainable(ulPhysIndex, 0);
+    ULONG refused = CheckMaintainable(ulPhysIndex, 0, false);
     if (refused)
         return refused;
     if (nNewDisk > MAX_MEMBERS)
@@ -267,8 +274,9 @@ ULONG MorlivenExpanConvThread(MVTKUTTHRFRAME* frame)
     f.nNewDisk = static_cast<USHORT>(frame->expanconv.usOldnumDisk + frame->expanconv.usNewnumDisk);
     memcpy(f.nNewDiskIDs, frame->expanconv.usNewDiskIds, sizeof(frame->expanconv.usNewDiskIds));
     f.nStripeBlockSize = frame->expanconv.usStripeSize;
-    // A request the driver never answered must not read as accepted (0).
+    // A request the driver never answered must not read as accepted (0),
+    // nor as a judgement on the conversion asked for.
     return Work(frame, f.nPhysIndex, kExpansion, f,
                 [](const IOCTL_MORLIVEN_EXPANCONV_FRAME& done, int r)
-                { return r == 0 ? done.Status : ULONG(MAINT_CANNOT_CONVERT); });
+                { return r == 0 ? done.Status : ULONG(MAINT_REQUEST_FAILED); });
 }

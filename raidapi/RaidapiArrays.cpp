@@ -141,6 +141,33 @@ raeStatus raEnumerateDisksInArray(int iArrayId, int* nDisks, int* idDisks)
         });
 }
 
+raeStatus raEnumerateArrayMembers(int iArrayId, int* nSlots, int* idDisks, BOOL* bInPlace)
+{
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            tagARRAYINFO a;
+            if (!ReadArray(m, iArrayId, &a) || !(a.blFlag & ARRAY_DEFINED))
+                return reSInvalidArrayId;
+            const array& def = m.ArrayDef[Morliven::MapToPhysArray(static_cast<ULONG>(iArrayId))];
+            int n = def.bWidth < MAX_MEMBERS ? int(def.bWidth) : int(MAX_MEMBERS);
+            *nSlots = n;
+            for (int i = 0; i < n; i++)
+            {
+                const strm& slot = def.Strm[i];
+                tagDISKBLOCKINFO d;
+                // A slot whose disk left the adapter names no device.
+                bool named = (slot.blFlag & STRM_VALID) && m.GetDiskBlock(slot.bIndex, &d);
+                idDisks[i] = named ? d.bCh * 2 + d.bID : -1;
+                const BoOL inPlace = STRM_VALID | STRM_ONLINE;
+                if (bInPlace)
+                    bInPlace[i] =
+                        (slot.blFlag & inPlace) == inPlace && !(slot.blFlag & STRM_MISSING);
+            }
+            return reSOK;
+        });
+}
+
 raeStatus raMapLogicalToPhysicalArray(int iLogical, int* iPhysical)
 {
     return WithAdapter(

@@ -48,6 +48,24 @@ raeDiskMaintenanceActivity Activity(Morliven& m, const tagDISKBLOCKINFO& d)
     }
 }
 
+// Answers from the disk at a device id as the last refresh left it: unset
+// writes the values that stand for no disk, set those of the disk found.
+// listed: a disk record of status 0 counts as no disk.
+template <typename Unset, typename Set>
+raeStatus ReadDisk(int iDeviceID, Unset unset, Set set, bool listed = false)
+{
+    return WithAdapter(
+        [&](Morliven& m)
+        {
+            unset();
+            tagDISKBLOCKINFO d;
+            if (!DiskOf(m, iDeviceID, &d) || (listed && d.Status == 0))
+                return reSNoDiskPresent;
+            set(d);
+            return reSOK;
+        });
+}
+
 raeStatus ReadRate(int id, int* rate, UCHAR (Morliven::*get)(ULONG, ULONG))
 {
     return WithAdapter(
@@ -255,52 +273,44 @@ raeStatus raGetDiskStatus(int iDeviceID, raeDiskFunctionalStatus* eFunctional,
 
 raeStatus raGetDiskTiming(int iDeviceID, raeDiskTiming* eTiming)
 {
-    return WithAdapter(
-        [&](Morliven& m)
+    return ReadDisk(
+        iDeviceID, [&] { *eTiming = reDiskTimingUnknown; },
+        [&](const tagDISKBLOCKINFO& d)
         {
-            *eTiming = reDiskTimingUnknown;
-            tagDISKBLOCKINFO d;
-            if (!DiskOf(m, iDeviceID, &d) || d.Status == 0)
-                return reSNoDiskPresent;
             if (d.ValidBit & kUltraDmaValid)
                 *eTiming = Lookup(kUltraDma, d.UDMAMode, reDiskTimingUnknown);
             else
                 *eTiming = Lookup(kMultiwordDma, d.DmaCycleTimingMode, reDiskTimingUnknown);
-            return reSOK;
-        });
+        },
+        true);
 }
 
 raeStatus raGetDiskSize(int iDeviceID, int* nBlocks, int* nBlockSize)
 {
-    return WithAdapter(
-        [&](Morliven& m)
+    return ReadDisk(
+        iDeviceID, [&] { *nBlocks = *nBlockSize = -1; },
+        [&](const tagDISKBLOCKINFO& d)
         {
-            *nBlocks = -1;
-            *nBlockSize = -1;
-            tagDISKBLOCKINFO d;
-            if (!DiskOf(m, iDeviceID, &d))
-                return reSNoDiskPresent;
             *nBlocks = d.wSize;
             *nBlockSize = kBlockSize;
-            return reSOK;
         });
 }
 
 raeStatus raGetDiskDescription(int iDeviceID, ULONG* nLBA, int* nCyl, int* nHds, int* nSect)
 {
-    return WithAdapter(
-        [&](Morliven& m)
+    return ReadDisk(
+        iDeviceID,
+        [&]
         {
             *nLBA = static_cast<ULONG>(-1);
             *nCyl = *nHds = *nSect = -1;
-            tagDISKBLOCKINFO d;
-            if (!DiskOf(m, iDeviceID, &d))
-                return reSNoDiskPresent;
+        },
+        [&](const tagDISKBLOCKINFO& d)
+        {
             *nLBA = static_cast<ULONG>(d.wSize);
             *nCyl = static_cast<int>(d.NumberOfCylinders);
             *nHds = d.NumberOfHeads;
             *nSect = d.SectorsPerTrack;
-            return reSOK;
         });
 }
 

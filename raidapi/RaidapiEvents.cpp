@@ -30,7 +30,11 @@ raeStatus raGetEvents(rasEvent* pEvents, int* numevents)
             *numevents = 0;
             LOGEVENT events[MAX_EVENTS];
             ULONG n = 0;
-            if (!m.HasNewEvents(events, &n))
+            int fetched = m.HasNewEvents(events, &n);
+            // A failed fetch is a failure, not an event.
+            if (fetched < 0)
+                return reSGenericError;
+            if (fetched == 0)
                 return reSNotImplemented;
             *numevents = static_cast<int>(n);
             for (ULONG i = 0; i < n; i++)
@@ -57,8 +61,10 @@ raeStatus raGetEvents(rasEvent* pEvents, int* numevents)
 raeStatus raHasNewEvents(rasLogEvent* ev, ULONG* num)
 {
     return WithAdapter(
-        [&](Morliven& m) {
-            return m.HasNewEvents(reinterpret_cast<LOGEVENT*>(ev), num) ? reSOK : reSNotImplemented;
+        [&](Morliven& m)
+        {
+            int fetched = m.HasNewEvents(reinterpret_cast<LOGEVENT*>(ev), num);
+            return fetched > 0 ? reSOK : fetched < 0 ? reSGenericError : reSNotImplemented;
         });
 }
 

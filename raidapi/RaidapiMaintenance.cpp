@@ -120,7 +120,7 @@ const ResultMap kCommonResults[] = {
     {MAINT_NO_DRIVER, reSInvalidAdapter},     {MAINT_CANNOT_REBUILD, reSRebuildInvalid},
     {MAINT_CANNOT_SYNC, reSSyncInvalid},      {MAINT_TARGET_TOO_SMALL, reSTargetSizeToosmall},
     {MAINT_SAME_ARRAY, reSSameArrayError},    {MAINT_INVALID_DISK, reSInvalidDisk},
-    {MAINT_CANNOT_CONVERT, reSExpanInvalid},
+    {MAINT_CANNOT_CONVERT, reSExpanInvalid},  {MAINT_REQUEST_FAILED, reSGenericError},
 };
 
 // The status of a maintenance operation's result; zero stands for a

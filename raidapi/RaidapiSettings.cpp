@@ -17,49 +17,72 @@ const int kEncCorrimont = 0;
 const int kEncBramwell = 1;
 const int kEncTindalow = 17;
 
-raeStatus ByteSetting(raeAction eAction, int* value, UCHAR (Morliven::*get)(),
-                      UCHAR (Morliven::*put)(UCHAR))
+// How the answer of a setting's request is judged.
+enum class Judged
 {
-    return WithAdapter(
-        [&](Morliven& m)
-        {
-            if (eAction == reGET)
-                *value = (m.*get)();
-            else if (eAction == reSET)
-                (m.*put)(static_cast<UCHAR>(*value & 0xFF));
-            return reSOK;
-        });
+    Never,     // not examined
+    ByRequest, // a read or write whose request failed gives reSGenericError
+    BySetter   // a write that the driver answers with 0 gives reSNotImplemented
+};
+
+// A value read through the adapter object: a getter that answers it, one
+// that fills it in and answers its request's result, or a routine of the
+// API's own.  The answer is what the judgement looks at.
+template <typename T, typename R> long Read(Morliven& m, R (Morliven::*get)(), T& value)
+{
+    value = static_cast<T>((m.*get)());
+    return 0;
 }
 
-// checked: a failed request gives reSGenericError; otherwise the result
-// is not examined.
-raeStatus SwitchSetting(raeAction eAction, BOOL* enabled, int (Morliven::*get)(BOOL&),
-                        int (Morliven::*set)(BOOL), bool checked)
+long Read(Morliven& m, int (Morliven::*get)(BOOL&), BOOL& value)
 {
-    return WithAdapter(
-        [&](Morliven& m)
-        {
-            int r = 0;
-            if (eAction == reGET)
-                r = (m.*get)(*enabled);
-            else if (eAction == reSET)
-                r = (m.*set)(*enabled);
-            return checked && r != 0 ? reSGenericError : reSOK;
-        });
+    return (m.*get)(value);
 }
 
-raeStatus WordSetting(raeAction eAction, ULONG* value, ULONG (Morliven::*get)(),
-                      ULONG (Morliven::*set)(ULONG))
+template <typename T> long Read(Morliven& m, long (*get)(Morliven&, T&), T& value)
+{
+    return get(m, value);
+}
+
+template <typename T, typename R, typename A>
+long Write(Morliven& m, R (Morliven::*set)(A), T value)
+{
+    return static_cast<long>((m.*set)(static_cast<A>(value)));
+}
+
+// One adapter setting: reGET reads it into *value, reSET writes *value
+// (a byte setting its low byte); any other action does nothing.
+template <typename T, typename Get, typename Set>
+raeStatus Setting(raeAction eAction, T* value, Get get, Set set, Judged judged)
 {
     return WithAdapter(
         [&](Morliven& m)
         {
-            if (eAction == reGET)
-                *value = (m.*get)();
-            else if (eAction == reSET && (m.*set)(*value) == 0)
+            if (eAction == reGET && Read(m, get, *value) != 0 && judged == Judged::ByRequest)
+                return reSGenericError;
+            if (eAction != reSET)
+                return reSOK;
+            long answer = Write(m, set, *value);
+            if (judged == Judged::ByRequest && answer != 0)
+                return reSGenericError;
+            if (judged == Judged::BySetter && answer == 0)
                 return reSNotImplemented;
             return reSOK;
         });
+}
+
+// The driver's write mode word as the API names it; a word of no known
+// mode leaves the caller's value.
+long ReadWriteMode(Morliven& m, raeWriteMode& mode)
+{
+    ULONG v = m.GetWriteMode();
+    if (v == 0)
+        mode = reWriteBack;
+    else if (v == 1)
+        mode = reWriteThrough;
+    else if (v == kWriteModeNotSupported)
+        mode = reNotSupport;
+    return 0;
 }
 
 // The master position of a channel carries its enclosure.
@@ -73,22 +96,14 @@ int Sensor(Morliven& m, bool present, int (Morliven::*read)(ULONG, ULONG), ULONG
     return present ? (m.*read)(channel, 0) : kNoSensor;
 }
 
-template <typename T> raeStatus AdapterValue(T* out, T (Morliven::*read)(ULONG), ULONG adapter)
+// A value of the adapter named by its index, as the driver answers it.
+template <typename Out, typename T>
+raeStatus AdapterValue(Out* out, T (Morliven::*read)(ULONG), ULONG adapter)
 {
     return WithAdapter(
         [&](Morliven& m)
         {
-            *out = (m.*read)(adapter);
-            return reSOK;
-        });
-}
-
-template <typename T> raeStatus AdapterFlag(BOOL* out, T (Morliven::*read)(ULONG), ULONG adapter)
-{
-    return WithAdapter(
-        [&](Morliven& m)
-        {
-            *out = static_cast<BOOL>((m.*read)(adapter));
+            *out = static_cast<Out>((m.*read)(adapter));
             return reSOK;
         });
 }
@@ -140,88 +155,37 @@ raeBatteryStatus ChargeStatus(USHORT s)
 }
 } // namespace
 
-raeStatus raOriginalChannelCount(raeAction eAction, int* count)
-{
-    return ByteSetting(eAction, count, &Morliven::GetOriginalChannelCount,
-                       &Morliven::PutOriginalChannelCount);
-}
+// The adapter settings of the API, one row each: the exported function,
+// the type of its value, how the adapter object reads and writes it, and
+// how the answer is judged.
+#define RA_SETTINGS(SETTING)                                                                         \
+    SETTING(raOriginalChannelCount, int, GetOriginalChannelCount, PutOriginalChannelCount, Never)    \
+    SETTING(raChannelThreshold, int, GetChannelThreshold, PutChannelThreshold, Never)                \
+    SETTING(raMaintenanceLength, int, GetMaintenanceLength, PutMaintenanceLength, Never)             \
+    SETTING(raSmartCheckEnabled, BOOL, GetSmartCheckEnabled, SetSmartCheckEnable, Never)             \
+    SETTING(raAlarmBuzzerEnabled, BOOL, GetAlarmBuzzerEnabled, SetAlarmBuzzerEnabled, Never)         \
+    SETTING(raHotSparesEnabled, BOOL, GetHotSparesEnabled, SetHotSparesEnabled, Never)               \
+    SETTING(raWriteCacheEnabled, BOOL, GetWriteCacheEnabled, SetWriteCacheEnabled, ByRequest)        \
+    SETTING(raHotSwapEnabled, BOOL, GetHotSwapEnabled, SetHotSwapEnabled, ByRequest)                 \
+    SETTING(raReadThreshold, ULONG, GetReadThreshold, SetReadThreshold, BySetter)                    \
+    SETTING(raWriteThreshold, ULONG, GetWriteThreshold, SetWriteThreshold, BySetter)                 \
+    SETTING(raSubmitChannelThreshold, ULONG, GetSubmitChannelThreshold, SetSubmitChannelThreshold,     \
+            BySetter)
 
-raeStatus raChannelThreshold(raeAction eAction, int* count)
-{
-    return ByteSetting(eAction, count, &Morliven::GetChannelThreshold,
-                       &Morliven::PutChannelThreshold);
-}
+#define RA_SETTING_FUNCTION(name, type, get, set, judged)                                            \
+    raeStatus name(raeAction eAction, type* value)                                                   \
+    {                                                                                                \
+        return Setting(eAction, value, &Morliven::get, &Morliven::set, Judged::judged);              \
+    }
 
-raeStatus raMaintenanceLength(raeAction eAction, int* length)
-{
-    return ByteSetting(eAction, length, &Morliven::GetMaintenanceLength,
-                       &Morliven::PutMaintenanceLength);
-}
+RA_SETTINGS(RA_SETTING_FUNCTION)
 
-raeStatus raSmartCheckEnabled(raeAction eAction, BOOL* enabled)
-{
-    return SwitchSetting(eAction, enabled, &Morliven::GetSmartCheckEnabled,
-                         &Morliven::SetSmartCheckEnable, false);
-}
-
-raeStatus raAlarmBuzzerEnabled(raeAction eAction, BOOL* enabled)
-{
-    return SwitchSetting(eAction, enabled, &Morliven::GetAlarmBuzzerEnabled,
-                         &Morliven::SetAlarmBuzzerEnabled, false);
-}
-
-raeStatus raHotSparesEnabled(raeAction eAction, BOOL* enabled)
-{
-    return SwitchSetting(eAction, enabled, &Morliven::GetHotSparesEnabled,
-                         &Morliven::SetHotSparesEnabled, false);
-}
-
-raeStatus raWriteCacheEnabled(raeAction eAction, BOOL* enabled)
-{
-    return SwitchSetting(eAction, enabled, &Morliven::GetWriteCacheEnabled,
-                         &Morliven::SetWriteCacheEnabled, true);
-}
-
-raeStatus raHotSwapEnabled(raeAction eAction, BOOL* enabled)
-{
-    return SwitchSetting(eAction, enabled, &Morliven::GetHotSwapEnabled,
-                         &Morliven::SetHotSwapEnabled, true);
-}
-
-raeStatus raReadThreshold(raeAction eAction, ULONG* count)
-{
-    return WordSetting(eAction, count, &Morliven::GetReadThreshold, &Morliven::SetReadThreshold);
-}
-
-raeStatus raWriteThreshold(raeAction eAction, ULONG* count)
-{
-    return WordSetting(eAction, count, &Morliven::GetWriteThreshold, &Morliven::SetWriteThreshold);
-}
-
-raeStatus raSubmitChannelThreshold(raeAction eAction, ULONG* count)
-{
-    return WordSetting(eAction, count, &Morliven::GetSubmitChannelThreshold,
-                       &Morliven::SetSubmitChannelThreshold);
-}
+#undef RA_SETTING_FUNCTION
+#undef RA_SETTINGS
 
 raeStatus raWriteMode(raeAction eAction, raeWriteMode* mode)
 {
-    return WithAdapter(
-        [&](Morliven& m)
-        {
-            if (eAction == reSET)
-                return m.SetWriteMode(static_cast<ULONG>(*mode)) == 0 ? reSNotImplemented : reSOK;
-            if (eAction != reGET)
-                return reSOK;
-            ULONG v = m.GetWriteMode();
-            if (v == 0)
-                *mode = reWriteBack;
-            else if (v == 1)
-                *mode = reWriteThrough;
-            else if (v == kWriteModeNotSupported)
-                *mode = reNotSupport;
-            return reSOK;
-        });
+    return Setting(eAction, mode, ReadWriteMode, &Morliven::SetWriteMode, Judged::BySetter);
 }
 
 raeStatus raEnclosureType(int iDeviceID, raeEnclosureType* eType)
@@ -289,15 +253,26 @@ raeStatus raGetEnclosureStatus(int iDeviceID, raeEnclosureType* eType, int* sSiz
         });
 }
 
-raeStatus raCheckBatteryBackModule(ULONG AdapterId, BOOL* bexist)
-{
-    return AdapterFlag(bexist, &Morliven::CheckBatteryBackModule, AdapterId);
-}
+// The values of an adapter named by its index, one row each: the exported
+// function, the type of its value and the adapter object's reader.
+#define RA_ADAPTER_VALUES(VALUE)                                                                     \
+    VALUE(raCheckBatteryBackModule, BOOL, CheckBatteryBackModule)                                    \
+    VALUE(raCheckBatteryPack, BOOL, CheckBatteryPack)                                                \
+    VALUE(raGetChargeCycle, USHORT, GetChargeCycle)                                                  \
+    VALUE(raGetBatteryTemperature, USHORT, GetBatteryTemperature)                                    \
+    VALUE(raGetBatteryVoltage, USHORT, GetBatteryVoltage)                                            \
+    VALUE(raGetDimmSize, ULONG, GetDimmSize)
 
-raeStatus raCheckBatteryPack(ULONG AdapterId, BOOL* bexist)
-{
-    return AdapterFlag(bexist, &Morliven::CheckBatteryPack, AdapterId);
-}
+#define RA_ADAPTER_VALUE_FUNCTION(name, type, read)                                                  \
+    raeStatus name(ULONG AdapterId, type* value)                                                     \
+    {                                                                                                \
+        return AdapterValue(value, &Morliven::read, AdapterId);                                      \
+    }
+
+RA_ADAPTER_VALUES(RA_ADAPTER_VALUE_FUNCTION)
+
+#undef RA_ADAPTER_VALUE_FUNCTION
+#undef RA_ADAPTER_VALUES
 
 raeStatus raGetChargeStatus(ULONG AdapterId, raeBatteryStatus* eStatus)
 {
@@ -307,26 +282,6 @@ raeStatus raGetChargeStatus(ULONG AdapterId, raeBatteryStatus* eStatus)
             *eStatus = ChargeStatus(m.GetChargeStatus(AdapterId));
             return reSOK;
         });
-}
-
-raeStatus raGetChargeCycle(ULONG AdapterId, USHORT* cycles)
-{
-    return AdapterValue(cycles, &Morliven::GetChargeCycle, AdapterId);
-}
-
-raeStatus raGetBatteryTemperature(ULONG AdapterId, USHORT* temperature)
-{
-    return AdapterValue(temperature, &Morliven::GetBatteryTemperature, AdapterId);
-}
-
-raeStatus raGetBatteryVoltage(ULONG AdapterId, USHORT* voltage)
-{
-    return AdapterValue(voltage, &Morliven::GetBatteryVoltage, AdapterId);
-}
-
-raeStatus raGetDimmSize(ULONG AdapterId, ULONG* size)
-{
-    return AdapterValue(size, &Morliven::GetDimmSize, AdapterId);
 }
 
 raeStatus raClearLog(void)

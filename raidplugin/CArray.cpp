@@ -21,8 +21,6 @@ const unsigned kVolatileRead = DT_P_READ | DT_P_VOLATILE;
 const unsigned kReadWrite = DT_P_READ | DT_P_WRITE;
 const unsigned kAnyRights = 0xF7FFFFFF;
 const int kMaxMembers = 8;
-// A member slot that holds a valid, online disk.
-const UCHAR kMemberInPlace = 0x3;
 
 // The status and marker an activity shows; false for no activity.
 bool ActivityStatus(raeArrayActivityStatus activity, unsigned long& status, unsigned long& marker)
@@ -254,8 +252,9 @@ STATUS CArray::OnRename(const char* args)
     if (strchr(name, '@'))
         return E_INVALIDARG;
     UCHAR* text = reinterpret_cast<UCHAR*>(const_cast<char*>(name));
-    if (!ApiOk(raRenameArray(m_logicid, text)))
-        return E_FAIL;
+    STATUS result = ApiResult(raRenameArray(m_logicid, text));
+    if (result != S_OK)
+        return result;
     m_AryName = name;
     SetPropertyString("name", kReadWrite, "%s", name);
     IssueNotification(NOTICE_CHANGED);
@@ -271,16 +270,16 @@ int CArray::MemberIndex(const char* text)
     int count = 0;
     int disks[kMaxMembers];
     rasArrayInfo info;
-    if (!disk || !ApiOk(raEnumerateDisksInArray(static_cast<int>(m_logicid), &count, disks)) ||
-        !ApiOk(raGetArrayInfo(static_cast<int>(m_logicid), &info)))
+    // The array's information first: it refreshes the tables that the
+    // member slots are read from.
+    if (!disk || !ApiOk(raGetArrayInfo(static_cast<int>(m_logicid), &info)) ||
+        !ApiOk(raEnumerateArrayMembers(static_cast<int>(m_logicid), &count, disks, nullptr)))
         return -1;
+    // Only a member, in place or failed, names its slot; any other disk
+    // is refused, so that no request names a disk the driver would not
+    // rebuild.
     for (int i = 0; i < count && i < kMaxMembers; ++i)
         if (disks[i] == disk->GetDiskNumber())
-            return i;
-    // Any other disk stands for the member the array lacks: the driver
-    // rebuilds that place.
-    for (int i = 0; i < info.bWidth && i < kMaxMembers; ++i)
-        if ((info.strm[i].blFlag & kMemberInPlace) != kMemberInPlace)
             return i;
     return -1;
 }

@@ -114,9 +114,10 @@ STATUS CIOP::OnCreateArray(const char* args)
         return E_INVALIDARG;
     int flags = (boundary ? reFlagGigaBoundary : 0) | (init ? reFlagRAID5Init : 0);
     UCHAR* name = reinterpret_cast<UCHAR*>(const_cast<char*>(fields.Field(0)));
-    if (!ApiOk(raCreateArray(name, RAIDModeOfIndex(mode), static_cast<int>(count), disks,
-                             static_cast<int>(block), static_cast<raeCreateAryFlag>(flags))))
-        return E_FAIL;
+    STATUS result = ApiResult(raCreateArray(name, RAIDModeOfIndex(mode), static_cast<int>(count), disks,
+                                            static_cast<int>(block), static_cast<raeCreateAryFlag>(flags)));
+    if (result != S_OK)
+        return result;
     Resync();
     return S_OK;
 }
@@ -178,13 +179,15 @@ STATUS CIOP::OnConvArray(const char* args)
     else if (action == raeStart)
         return E_INVALIDARG;
     STATUS result = E_FAIL;
-    if (SelectAdapter(m_AdapterID) &&
-        ApiOk(raExpanConv(static_cast<int>(array->GetLogicalID()), type, static_cast<int>(count), disks,
-                          static_cast<int>(stripe), action)))
-    {
+    if (SelectAdapter(m_AdapterID))
+        result = ApiResult(raExpanConv(static_cast<int>(array->GetLogicalID()), type, static_cast<int>(count), disks,
+                                       static_cast<int>(stripe), action));
+    // Only a start carries a conversion whose arguments can be wrong; a
+    // pause, stop or continue that fails found nothing to steer.
+    if (result == E_INVALIDARG && action != raeStart)
+        result = E_FAIL;
+    if (result == S_OK)
         array->SetThrottleStatus(action);
-        result = S_OK;
-    }
     Resync();
     return result;
 }

@@ -12,11 +12,14 @@ Ci2o::Ci2o()
     int count = -1;
     if (!ReopenAdapter(0) || !ApiOk(raGetNumberOfAdapters(&count)))
         count = -1;
-    NameAfterHardware();
+    const char* hardware = NameAfterHardware();
     CreateAdapters(count);
+    // After the adapters, so that a listing shows the adapters first.
+    SetPropertyString("FileVersion", DT_P_READ, "%s", "1.30.0001 Build 1");
+    SetPropertyString("Type", DT_P_READ, "%s", hardware);
 }
 
-void Ci2o::NameAfterHardware()
+const char* Ci2o::NameAfterHardware()
 {
     raeHardwareType type = reUnknownType;
     raGetHardwareType(0, &type);
@@ -41,8 +44,7 @@ void Ci2o::NameAfterHardware()
     // Without a name of its hardware the root keeps the one it has.
     if (*name)
         Init(nullptr, name, TYPE_ROOT);
-    SetPropertyString("FileVersion", DT_P_READ, "%s", "1.30.0001 Build 1");
-    SetPropertyString("Type", DT_P_READ, "%s", hardware);
+    return hardware;
 }
 
 void Ci2o::CreateAdapters(int count)

@@ -13,6 +13,7 @@ protected:
     ~Ci2o() override = default;
 
 private:
-    void NameAfterHardware();
+    // Names the root after the adapters' hardware; the hardware's text.
+    const char* NameAfterHardware();
     void CreateAdapters(int count);
 };

@@ -18,6 +18,25 @@ bool ApiOk(raeStatus status)
     return status == reSOK;
 }
 
+STATUS ApiResult(raeStatus status)
+{
+    if (ApiOk(status))
+        return S_OK;
+    switch (status)
+    {
+    case reSInvalidArrayNumber:
+    case reSInvalidRAIDMode:
+    case reSInvalidArrayConfiguration:
+    case reSTargetSizeToosmall:
+    case reSSameArrayError:
+    case reSInvalidDisk:
+    case reSExpanInvalid:
+        return E_INVALIDARG;
+    default:
+        return E_FAIL;
+    }
+}
+
 bool SelectAdapter(unsigned long adapter)
 {
     if (g_nSelected >= 0 && static_cast<unsigned long>(g_nSelected) == adapter)

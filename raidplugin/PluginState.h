@@ -14,6 +14,12 @@ extern int g_nHardwareType;
 
 // Records status in the global status word; true when it is success.
 bool ApiOk(raeStatus status);
+// A method's result from the status of the driver API call it rests on,
+// recorded as ApiOk does: S_OK; E_INVALIDARG when the API found the
+// arguments invalid (a name, disk count, disk, block size or conversion
+// that cannot be), so the server hears 805 as for the arguments the
+// plug-in refuses itself; E_FAIL for any other failure.
+STATUS ApiResult(raeStatus status);
 
 // Selects adapter in the driver API unless it is already selected.
 bool SelectAdapter(unsigned long adapter);

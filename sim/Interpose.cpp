@@ -27,7 +27,6 @@ namespace
 const char kProcDevices[] = "/proc/devices";
 const char kProcMounts[] = "/proc/mounts";
 const char kProcScsi[] = "/proc/scsi/scsi";
-const char kNode[] = "/dev/zeldev";
 const char kProcModules[] = "/proc/modules";
 const char kPrintk[] = "/proc/sys/kernel/printk";
 
@@ -234,6 +233,27 @@ int OpenNodeDescriptor(int flags)
         g_node[fd] = true;
     return fd;
 }
+
+mode_t FileCreationMask()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+template <typename Stat> int StatOfNode(const char* path, Stat* buf)
+{
+    struct stat st;
+    int err = WithState([&](SimState& s) { return StatNode(s, path, &st); });
+    if (err)
+        return Fail(err);
+    memset(buf, 0, sizeof(*buf));
+    buf->st_mode = st.st_mode;
+    buf->st_rdev = st.st_rdev;
+    buf->st_nlink = st.st_nlink;
+    buf->st_blksize = st.st_blksize;
+    return 0;
+}
 } // namespace
 
 extern "C" {
@@ -259,7 +279,7 @@ __attribute__((visibility("default"))) FILE* fopen64(const char* path, const cha
         mode = va_arg(ap, mode_t);                                                                                    \
         va_end(ap);                                                                                                   \
     }                                                                                                                 \
-    if (Is(path, kNode))                                                                                              \
+    if (Is(path, kNodePath))                                                                                          \
         return OpenNodeDescriptor(flags);                                                                             \
     if (IsKernelText(path))                                                                                           \
         return OpenKernelDescriptor(path, flags);                                                                     \
@@ -288,9 +308,9 @@ __attribute__((visibility("default"))) int openat64(int dirfd, const char* path,
 
 __attribute__((visibility("default"))) int unlink(const char* path)
 {
-    if (Is(path, kNode))
+    if (IsNodePath(path))
     {
-        int err = WithState(RemoveNode);
+        int err = WithState([&](SimState& s) { return RemoveNode(s, path); });
         return err ? Fail(err) : 0;
     }
     REAL(unlink);
@@ -299,9 +319,10 @@ __attribute__((visibility("default"))) int unlink(const char* path)
 
 __attribute__((visibility("default"))) int mknod(const char* path, mode_t mode, dev_t dev)
 {
-    if (Is(path, kNode))
+    if (IsNodePath(path))
     {
-        int err = WithState([&](SimState& s) { return MakeNode(s, mode, dev); });
+        mode_t mask = FileCreationMask();
+        int err = WithState([&](SimState& s) { return MakeNode(s, path, mode, dev, mask); });
         return err ? Fail(err) : 0;
     }
     REAL(mknod);
@@ -311,12 +332,95 @@ __attribute__((visibility("default"))) int mknod(const char* path, mode_t mode, 
 // The entry that older C libraries compile mknod into.
 __attribute__((visibility("default"))) int __xmknod(int ver, const char* path, mode_t mode, dev_t* dev)
 {
-    if (Is(path, kNode))
+    if (IsNodePath(path))
         return mknod(path, mode, *dev);
     using Fn = int (*)(int, const char*, mode_t, dev_t*);
     static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "__xmknod"));
     return real ? real(ver, path, mode, dev) : Fail(ENOSYS);
 }
+
+// A node made beside the device node is renamed into its place; nodes do
+// not move to or from other files.
+__attribute__((visibility("default"))) int rename(const char* from, const char* to)
+{
+    if (IsNodePath(from) || IsNodePath(to))
+    {
+        if (!IsNodePath(from) || !IsNodePath(to))
+            return Fail(EXDEV);
+        int err = WithState([&](SimState& s) { return RenameNode(s, from, to); });
+        return err ? Fail(err) : 0;
+    }
+    REAL(rename);
+    return real_rename(from, to);
+}
+
+__attribute__((visibility("default"))) int chmod(const char* path, mode_t mode)
+{
+    if (IsNodePath(path))
+    {
+        int err = WithState([&](SimState& s) { return ChangeNodeMode(s, path, mode); });
+        return err ? Fail(err) : 0;
+    }
+    REAL(chmod);
+    return real_chmod(path, mode);
+}
+
+// The stat family: the nodes carry no links, so lstat answers as stat.
+#define STAT_BODY(realname, ...)                                                                                      \
+    if (IsNodePath(path))                                                                                             \
+        return StatOfNode(path, buf);                                                                                 \
+    REAL(realname);                                                                                                   \
+    return real_##realname(__VA_ARGS__);
+
+__attribute__((visibility("default"))) int stat(const char* path, struct stat* buf)
+{
+    STAT_BODY(stat, path, buf)
+}
+
+__attribute__((visibility("default"))) int lstat(const char* path, struct stat* buf)
+{
+    STAT_BODY(lstat, path, buf)
+}
+
+__attribute__((visibility("default"))) int stat64(const char* path, struct stat64* buf)
+{
+    STAT_BODY(stat64, path, buf)
+}
+
+__attribute__((visibility("default"))) int lstat64(const char* path, struct stat64* buf)
+{
+    STAT_BODY(lstat64, path, buf)
+}
+
+__attribute__((visibility("default"))) int fstatat(int dirfd, const char* path, struct stat* buf, int flags)
+{
+    STAT_BODY(fstatat, dirfd, path, buf, flags)
+}
+
+__attribute__((visibility("default"))) int fstatat64(int dirfd, const char* path, struct stat64* buf, int flags)
+{
+    STAT_BODY(fstatat64, dirfd, path, buf, flags)
+}
+
+#undef STAT_BODY
+
+// The entries that older C libraries compile the stat family into.
+#define XSTAT(name, statType)                                                                                         \
+    __attribute__((visibility("default"))) int name(int ver, const char* path, statType* buf)                         \
+    {                                                                                                                 \
+        if (IsNodePath(path))                                                                                         \
+            return StatOfNode(path, buf);                                                                             \
+        using Fn = int (*)(int, const char*, statType*);                                                              \
+        static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, #name));                                               \
+        return real ? real(ver, path, buf) : Fail(ENOSYS);                                                            \
+    }
+
+XSTAT(__xstat, struct stat)
+XSTAT(__lxstat, struct stat)
+XSTAT(__xstat64, struct stat64)
+XSTAT(__lxstat64, struct stat64)
+
+#undef XSTAT
 
 __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, ...)
 {

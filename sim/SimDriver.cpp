@@ -524,35 +524,149 @@ std::string DevicesText(const SimState& s)
     return text;
 }
 
-int MakeNode(SimState& s, mode_t mode, dev_t dev)
+const char kNodePath[] = "/dev/zeldev";
+
+bool IsNodePath(const char* path)
 {
-    if (s.nodeExists)
+    if (!path)
+        return false;
+    size_t n = strlen(kNodePath);
+    return strncmp(path, kNodePath, n) == 0 && (path[n] == '\0' || (path[n] == '.' && path[n + 1] != '\0'));
+}
+
+namespace
+{
+struct NodeSlot
+{
+    uint32_t* exists;
+    uint32_t* mode;
+    uint64_t* dev;
+    bool device; // the device node itself, not one beside it
+};
+
+// The slot of a node path; with make, a free slot for a new node beside
+// the device node.  False when there is none.
+bool FindNode(SimState& s, const char* path, bool make, NodeSlot* slot)
+{
+    if (strcmp(path, kNodePath) == 0)
+    {
+        *slot = NodeSlot{&s.nodeExists, &s.nodeMode, &s.nodeDev, true};
+        return true;
+    }
+    SideNode* spare = nullptr;
+    for (SideNode& n : s.sideNodes)
+    {
+        if (n.exists && strncmp(n.name, path, sizeof(n.name)) == 0)
+        {
+            *slot = NodeSlot{&n.exists, &n.mode, &n.dev, false};
+            return true;
+        }
+        if (!n.exists && !spare)
+            spare = &n;
+    }
+    if (!make || !spare || strlen(path) >= sizeof(spare->name))
+        return false;
+    snprintf(spare->name, sizeof(spare->name), "%s", path);
+    *slot = NodeSlot{&spare->exists, &spare->mode, &spare->dev, false};
+    return true;
+}
+} // namespace
+
+int MakeNode(SimState& s, const char* path, mode_t mode, dev_t dev, mode_t mask)
+{
+    NodeSlot n;
+    if (!FindNode(s, path, true, &n))
+        return ENOSPC;
+    if (*n.exists)
         return EEXIST;
     s.counters.mknods++;
     if (mode != kNodeMode || dev != static_cast<dev_t>(s.major) << 8)
         s.counters.badMknods++;
-    s.nodeExists = 1;
-    s.nodeMode = mode;
-    s.nodeDev = dev;
+    *n.exists = 1;
+    *n.mode = (mode & S_IFMT) | (mode & 07777 & ~mask);
+    *n.dev = dev;
     return 0;
 }
 
-int RemoveNode(SimState& s)
+int RemoveNode(SimState& s, const char* path)
 {
-    if (!s.nodeExists)
+    NodeSlot n;
+    if (!FindNode(s, path, false, &n) || !*n.exists)
         return ENOENT;
-    s.nodeExists = 0;
+    *n.exists = 0;
+    if (n.device)
+        s.counters.nodeUnlinks++;
     return 0;
 }
 
-int OpenNode(SimState& s)
+int RenameNode(SimState& s, const char* from, const char* to)
+{
+    NodeSlot a;
+    if (!FindNode(s, from, false, &a) || !*a.exists)
+        return ENOENT;
+    if (strcmp(from, to) == 0)
+        return 0;
+    uint32_t mode = *a.mode;
+    uint64_t dev = *a.dev;
+    *a.exists = 0;
+    NodeSlot b;
+    if (!FindNode(s, to, true, &b))
+    {
+        *a.exists = 1;
+        return ENOSPC;
+    }
+    *b.exists = 1;
+    *b.mode = mode;
+    *b.dev = dev;
+    if (b.device)
+        s.counters.nodeRenames++;
+    return 0;
+}
+
+int ChangeNodeMode(SimState& s, const char* path, mode_t mode)
+{
+    NodeSlot n;
+    if (!FindNode(s, path, false, &n) || !*n.exists)
+        return ENOENT;
+    *n.mode = (*n.mode & S_IFMT) | (mode & 07777);
+    return 0;
+}
+
+int StatNode(SimState& s, const char* path, struct stat* st)
+{
+    NodeSlot n;
+    if (!FindNode(s, path, false, &n) || !*n.exists)
+        return ENOENT;
+    memset(st, 0, sizeof(*st));
+    st->st_mode = *n.mode;
+    st->st_rdev = static_cast<dev_t>(*n.dev);
+    st->st_nlink = 1;
+    st->st_blksize = 4096;
+    return 0;
+}
+
+namespace
+{
+int CheckNode(const SimState& s)
 {
     if (!s.nodeExists)
         return ENOENT;
-    if ((s.nodeMode & S_IFMT) != S_IFBLK)
+    if ((s.nodeMode & S_IFMT) != S_IFBLK || s.nodeRefused)
         return EACCES;
     if (!s.driverLoaded || s.nodeDev != static_cast<uint64_t>(s.major) << 8)
         return ENXIO;
+    return 0;
+}
+} // namespace
+
+int OpenNode(SimState& s)
+{
+    int err = CheckNode(s);
+    if (err)
+    {
+        s.counters.nodeOpenFailures++;
+        return err;
+    }
     s.counters.nodeOpens++;
     return 0;
 }

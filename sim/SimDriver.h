@@ -17,9 +17,18 @@ constexpr mode_t kNodeMode = S_IFBLK | 0644;
 
 std::string DevicesText(const SimState& s);
 
-// Each returns 0 or an errno value.
-int MakeNode(SimState& s, mode_t mode, dev_t dev);
-int RemoveNode(SimState& s);
+// The device node's own path, and whether a path is the node's or one
+// beside it ("/dev/zeldev.NAME"), which the simulator answers for too.
+extern const char kNodePath[];
+bool IsNodePath(const char* path);
+
+// Each returns 0 or an errno value.  Nodes are made as mknod makes them,
+// the file-creation mask taken from the permissions.
+int MakeNode(SimState& s, const char* path, mode_t mode, dev_t dev, mode_t mask);
+int RemoveNode(SimState& s, const char* path);
+int RenameNode(SimState& s, const char* from, const char* to);
+int ChangeNodeMode(SimState& s, const char* path, mode_t mode);
+int StatNode(SimState& s, const char* path, struct stat* st);
 int OpenNode(SimState& s);
 int DriverIoctl(SimState& s, unsigned long code, void* buf);
 

@@ -176,8 +176,12 @@ std::string ShowState(const SimState& s)
     out << Format("driver %s, major %d, version %u.%u.%u (\"%s\", \"%s\")\n",
                   s.driverLoaded ? "loaded" : "absent", s.major, v & 0xFFFF, (v >> 16) & 0xFF, v >> 24,
                   s.versionText, s.timestampText);
-    out << Format("node %s, mode %o, device %llu\n", s.nodeExists ? "made" : "absent", s.nodeMode,
-                  static_cast<unsigned long long>(s.nodeDev));
+    out << Format("node %s, mode %o, device %llu%s\n", s.nodeExists ? "made" : "absent", s.nodeMode,
+                  static_cast<unsigned long long>(s.nodeDev), s.nodeRefused ? ", refusing every open" : "");
+    for (const SideNode& n : s.sideNodes)
+        if (n.exists)
+            out << Format("node beside it %s, mode %o, device %llu\n", n.name, n.mode,
+                          static_cast<unsigned long long>(n.dev));
     const Settings& t = s.settings;
     out << Format("settings: write cache %u, hot spares %u, hot swap %u, buzzer %u, smart check %u, write mode %u\n",
                   t.writeCache, t.hotSpares, t.hotSwap, t.buzzer, t.smartCheck, t.writeMode);
@@ -204,8 +208,10 @@ std::string ShowState(const SimState& s)
                       a, b.module, b.pack, b.chargeStatus, b.cycles, b.temperature, b.voltage, m.dimmSize);
     }
     const Counters& n = s.counters;
-    out << Format("requests %u, node opens %u, /proc/devices reads %u, mknods %u (%u not as the driver wants)\n",
-                  n.ioctls, n.nodeOpens, n.procDevicesOpens, n.mknods, n.badMknods);
+    out << Format("requests %u, node opens %u (%u failed), /proc/devices reads %u, mknods %u (%u not as the driver "
+                  "wants), node unlinks %u, renames onto the node %u\n",
+                  n.ioctls, n.nodeOpens, n.nodeOpenFailures, n.procDevicesOpens, n.mknods, n.badMknods, n.nodeUnlinks,
+                  n.nodeRenames);
     out << Format("events queued %u, raised %u, dropped unread %u\n", s.numEvents, s.nextQueueNum - 1,
                   n.droppedEvents);
     for (const Fault& f : s.faults)

@@ -12,7 +12,7 @@ namespace zelsim
 {
 
 constexpr uint32_t kMagic = 0x5A454C53; // "ZELS"
-constexpr uint32_t kStateVersion = 4;
+constexpr uint32_t kStateVersion = 5;
 constexpr int kMaxQueuedEvents = 64;
 constexpr int kMaxScsiWrites = 16;
 constexpr int kWriteLength = 64;
@@ -22,6 +22,10 @@ constexpr int kPrintkFields = 4;
 constexpr int kMountsLength = 8192;
 constexpr int kDevicesLength = 1024;
 constexpr int kMaxFaults = 8;
+// Nodes made beside the device node, under names that begin with its own
+// and a dot, before they are renamed into its place.
+constexpr int kMaxSideNodes = 4;
+constexpr int kNodeNameLength = 48;
 constexpr uint32_t kFullProgress = 100000; // progress in thousandths of a percent
 
 // The driver of this version, packed as the version request answers it:
@@ -128,6 +132,20 @@ struct Counters
     // Events pushed out of the full queue before any program read them: with
     // nextQueueNum, what a reader of the queue must account for.
     uint32_t droppedEvents;
+    // Opens of the device node that failed, whatever the reason.
+    uint32_t nodeOpenFailures;
+    // The device node taken away by unlink, and replaced by a rename.
+    uint32_t nodeUnlinks;
+    uint32_t nodeRenames;
+};
+
+// A node beside the device node ("/dev/zeldev.NAME").
+struct SideNode
+{
+    uint32_t exists;
+    uint32_t mode;
+    uint64_t dev;
+    char name[kNodeNameLength];
 };
 
 struct SimState
@@ -185,6 +203,10 @@ struct SimState
     Counters counters;
     // The last create request as the library sent it.
     IOCTL_MORLIVEN_CREATE_ARRAY_FRAME lastCreate;
+
+    SideNode sideNodes[kMaxSideNodes];
+    // A fault: the driver is listed, yet every open of its node is refused.
+    uint32_t nodeRefused;
 };
 
 // Disk-table index of an adapter's disk position (channel x 2 + device).

@@ -33,7 +33,8 @@ const char kUsage[] =
     "  step PERCENT                     advance every running activity\n"
     "  mount TEXT                       what /proc/mounts lists\n"
     "  devices TEXT|generated           what /proc/devices lists\n"
-    "  driver ok|none|old|low-major|major N|version MAJOR.MINOR|adapters N|module-size BYTES\n"
+    "  driver ok|none|old|low-major|unopenable|major N|version MAJOR.MINOR|adapters N|module-size BYTES\n"
+    "                                   (unopenable: listed, but every open of its node is refused)\n"
     "  printk [LEVELS]                  the kernel message levels and what was written to them,\n"
     "                                   or set the levels (\"7 4 1 7\") without recording a write\n"
     "  fault CODE fail|garbage N        the next N requests of CODE (hex) fail or answer noise\n"
@@ -177,7 +178,10 @@ void Driver(const Args& a)
             s.driverLoaded = 1;
             s.major = 253;
             s.driverVersion = PackVersion(1, 12, 3);
+            s.nodeRefused = 0;
         }
+        else if (w == "unopenable")
+            s.nodeRefused = 1;
         else if (w == "none")
             s.driverLoaded = 0;
         else if (w == "old")

@@ -448,6 +448,15 @@ extern "C"
                                               raeArrayActivityStatus* eActivity, int* npercentdone);
     /* idDisks: room for 8 ids. */
     RAIDAPI_EXPORT raeStatus raEnumerateDisksInArray(int iArrayId, int* nDisks, int* idDisks);
+    /* Every member slot of an array in the driver's order, the failed and
+     * missing ones included (raEnumerateDisksInArray lists the members in
+     * place only): for slot i, idDisks[i] is the device id of the disk the
+     * slot names, -1 when that disk is gone from the adapter, and
+     * bInPlace[i] (when not null) is 1 for a member in place, 0 for one
+     * that failed or is missing.  The slot's position is the member index
+     * that raArrayRebuildDisk takes.  No refresh; room for 8 of each. */
+    RAIDAPI_EXPORT raeStatus raEnumerateArrayMembers(int iArrayId, int* nSlots, int* idDisks,
+                                                     BOOL* bInPlace);
     RAIDAPI_EXPORT raeStatus raMapLogicalToPhysicalArray(int iLogical, int* iPhysical);
     RAIDAPI_EXPORT raeStatus raNeedUpdate(BOOL* update);
     /* The name is at most 63 characters. */
@@ -507,7 +516,11 @@ extern "C"
 
     /* Events.  pEvents and ev: room for RA_MAX_EVENTS records.  raGetErrorString
      * writes at most 128 bytes into str and 32 into IDString, and empties
-     * timestamp. */
+     * timestamp.  raGetEvents and raHasNewEvents give -1 when nothing is
+     * queued and reSGenericError, with no event, when the queue could not
+     * be fetched; the queued events then stay for the next call.  A disk
+     * is described as its own adapter last read it, whichever is selected:
+     * the driver keeps one queue for all adapters. */
     RAIDAPI_EXPORT raeStatus raGetEvents(rasEvent* pEvents, int* numevents);
     RAIDAPI_EXPORT raeStatus raHasNewEvents(rasLogEvent* ev, ULONG* num);
     RAIDAPI_EXPORT raeStatus raGetErrorString(rasLogEvent* pev, UINT* pErrorLevel, char* str,

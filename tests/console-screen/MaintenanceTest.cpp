@@ -12,9 +12,11 @@ TEST_F(MaintenanceScreen, RebuildAfterAFailedDiskReachesCompletion)
     Start("enclosure-battery", "zelsim set hot-spares 0 && zelsim fail-disk 0 2 && zelsim set-rate 20");
     See("Maintenance");
     Open("M", "/adapter1/maintenance");
-    // The member left of the degraded mirror; the driver rebuilds the
-    // missing one onto a free disk.
-    SeeRows("Rebuild array1 disk1:1");
+    // The line names the member that is rebuilt, the mirror's second on
+    // device 3, not the healthy one left; the driver writes it onto a
+    // free disk.
+    SeeRows("Rebuild array1 disk2:3");
+    EXPECT_EQ(tmux->Screen().find("disk1:1"), std::string::npos) << tmux->Screen();
     EXPECT_EQ(tmux->Screen().find("Synchronize"), std::string::npos) << tmux->Screen();
     Keys({"Enter"});
     See("Percent done:(press any key to exit gauge)");

@@ -82,8 +82,26 @@ bool PluginOffersEventLog()
 
 const char kDone[] = "800@Functional";
 
-TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
+struct DiskFailure
 {
+    const char* name;
+    const char* command;
+    // The adapter folder that stores the event, and the disk it names: the
+    // disk of that adapter, whichever adapter the driver's queue was read
+    // with.
+    const char* adapter;
+    const char* text;
+};
+
+void PrintTo(const DiskFailure& failure, std::ostream* os) { *os << failure.name; }
+
+class EventEndToEnd : public ::testing::TestWithParam<DiskFailure>
+{
+};
+
+TEST_P(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
+{
+    const DiskFailure& failure = GetParam();
     simtest::LoadPreset("two-adapters");
     if (!PluginOffersEventLog())
         GTEST_SKIP() << "the RAID plug-in's adapters offer no IEventLog, so no event can reach the agent";
@@ -106,7 +124,7 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
          })
         EXPECT_EQ(Ask(control, step.first, step.second).finish, kDone) << step.second;
 
-    simtest::Shell("zelsim fail-disk 0 1");
+    simtest::Shell(std::string("zelsim ") + failure.command);
     std::string pushed;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     halsen::Packet p;
@@ -118,8 +136,9 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
         p = halsen::Packet();
     }
     ASSERT_FALSE(pushed.empty()) << "no disk-down event pushed\n" << agent.Stdout();
-    EXPECT_NE(pushed.find("@Drv. Fail@"), std::string::npos) << pushed;
+    EXPECT_NE(pushed.find(std::string("@Drv. Fail@") + failure.text), std::string::npos) << pushed;
     const std::string folder = pushed.substr(0, pushed.find('@'));
+    EXPECT_EQ(folder.substr(folder.rfind('\\') + 1), failure.adapter) << pushed;
 
     std::vector<std::string> mails = peer.Messages();
     ASSERT_EQ(mails.size(), 1u);
@@ -129,7 +148,16 @@ TEST(EventEndToEnd, AFailedDiskIsMailedPushedAndStored)
 
     const agenttest::CommandResult list = agenttest::RunHalsenctl("events '" + folder + "'");
     EXPECT_EQ(list.status, 0);
-    EXPECT_NE(list.out.find(" 256 Drv. Fail: "), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find(std::string(" 256 Drv. Fail: ") + failure.text), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("next "), std::string::npos) << list.out;
 }
+
+const DiskFailure kFailures[] = {
+    {"FirstAdapter", "fail-disk 0 1", "MVP1", "Disk Set Down : ZELSIM HD-40G ( 1, )"},
+    {"SecondAdapter", "fail-disk 1 4", "MVP2", "Disk Set Down : ZELSIM HD-80G ( 3, )"},
+};
+
+std::string FailureName(const ::testing::TestParamInfo<DiskFailure>& row) { return row.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Disks, EventEndToEnd, ::testing::ValuesIn(kFailures), FailureName);
 } // namespace

@@ -290,15 +290,23 @@ TEST_F(ApiEvents, RawRecordsAtMostTwentyAtATime)
     EXPECT_EQ(n, 0u);
 }
 
+// The events a zelsim command makes the driver queue, read through the
+// selected adapter.
+std::vector<rasEvent> EventsAfter(const std::string& command)
+{
+    Shell("zelsim " + command);
+    rasEvent ev[RA_MAX_EVENTS];
+    int n = 0;
+    EXPECT_EQ(raGetEvents(ev, &n), reSOK) << command;
+    return std::vector<rasEvent>(ev, ev + n);
+}
+
 TEST_F(ApiEvents, ADiskFailureAsTheDriverReportsIt)
 {
     Select("two-adapters");
     Shell("zelsim set hot-spares 0");
-    Shell("zelsim fail-disk 0 5");
-    rasEvent ev[RA_MAX_EVENTS];
-    int n = 0;
-    ASSERT_EQ(raGetEvents(ev, &n), reSOK);
-    ASSERT_EQ(n, 2);
+    std::vector<rasEvent> ev = EventsAfter("fail-disk 0 5");
+    ASSERT_EQ(ev.size(), 2u);
     EXPECT_EQ(ev[0].eType, reEventDiskDown);
     EXPECT_EQ(ev[0].dID, 5);
     EXPECT_EQ(ev[0].eLevel, reError);
@@ -321,5 +329,60 @@ TEST_F(ApiEvents, NothingQueuedOrNoDriver)
     EXPECT_EQ(raGetEvents(ev, &n), reSNotImplemented);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(simtest::Snapshot()->numEvents, 1u) << "the event stays queued";
+}
+} // namespace
+
+namespace
+{
+// A fetch that fails reports the failure and hands over no
+// event; the queued ones come with the next fetch.
+TEST_F(ApiEvents, AFailedFetchIsAFailureAndNoEvent)
+{
+    for (const char* fault : {"zelsim fault 4013 fail 1", "zelsim fault 4013 garbage 1"})
+    {
+        SCOPED_TRACE(fault);
+        Queue(0x80000206, 0, {1});
+        Shell(fault);
+        rasEvent ev[RA_MAX_EVENTS];
+        int n = 7;
+        EXPECT_EQ(raGetEvents(ev, &n), reSGenericError);
+        EXPECT_EQ(n, 0);
+        ASSERT_EQ(raGetEvents(ev, &n), reSOK);
+        ASSERT_EQ(n, 1);
+        EXPECT_STREQ(ev[0].desc, "Array 2, Status Critical");
+        EXPECT_EQ(raGetEvents(ev, &n), reSNotImplemented);
+    }
+    Queue(0x80000206, 0, {1});
+    Shell("zelsim fault 4013 fail 1");
+    rasLogEvent raw[RA_MAX_EVENTS];
+    ULONG count = 7;
+    EXPECT_EQ(raHasNewEvents(raw, &count), reSGenericError);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(raHasNewEvents(raw, &count), reSOK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(raw[0].id, 0x80000206u);
+}
+
+// The driver keeps one queue for both adapters: an event of the second
+// adapter's disk names that disk as its adapter last read it, whichever
+// adapter is selected.
+TEST(ApiEventsOfTwoAdapters, ADiskOfTheSecondAdapterIsNamedByItsOwnAdapter)
+{
+    for (int selected : {0, 1})
+    {
+        SCOPED_TRACE(selected);
+        // Both adapters read, as a poller of both reads them.
+        Select("two-adapters", 1);
+        int index = selected;
+        void* handle = &index;
+        ASSERT_EQ(raInitialize(&handle), reSOK);
+        BOOL update = 0;
+        ASSERT_EQ(raNeedUpdate(&update), reSOK);
+        std::vector<rasEvent> ev = EventsAfter("fail-disk 1 4");
+        ASSERT_FALSE(ev.empty());
+        EXPECT_EQ(ev[0].eType, reEventDiskDown);
+        EXPECT_EQ(ev[0].dID, 12);
+        EXPECT_STREQ(ev[0].desc, "Disk Set Down : ZELSIM HD-80G ( 3, )");
+    }
 }
 } // namespace

@@ -370,6 +370,22 @@ TEST_F(ApiMaintenance, RebuildRefusals)
     EXPECT_EQ(raArrayRebuildDisk(0, 1, raeStart), reSInvalidAdapter);
 }
 
+// A fix whose request never reaches the driver leaves nothing
+// behind that makes the adapter look busy, once the driver is back.
+TEST_F(ApiMaintenance, AFixThatCannotOpenTheNodeLeavesTheAdapterFree)
+{
+    Shell("zelsim driver unopenable");
+    EXPECT_EQ(raArraySynchronize(1, raeFix), reSInvalidAdapter);
+    EXPECT_EQ(raArraySynchronize(1, raeIgnore), reSInvalidAdapter);
+    Shell("zelsim driver ok");
+    Shell("zelsim fail-disk 0 1");
+    EXPECT_EQ(ArrayStatus(0).functional, reArrayCritical);
+    EXPECT_EQ(raArrayRebuildDisk(0, 1, raeStart), reSOK);
+    EXPECT_EQ(ArrayStatus(0).activity, reArrayRebuilding);
+    EXPECT_EQ(raArraySynchronize(1, raeFix), reSOK);
+    EXPECT_EQ(ArrayStatus(1).activity, reArraySynchronizing);
+}
+
 TEST_F(ApiMaintenance, SynchronisationPausedContinuedAndCompleted)
 {
     ASSERT_EQ(raArraySynchronize(1, raeStart), reSOK);

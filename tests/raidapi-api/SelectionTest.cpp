@@ -193,7 +193,7 @@ TEST(ApiSelection, ExportsExactlyTheHeadersFunctions)
         if (header.compare(name, 2, "ra") == 0)
             declared.insert(header.substr(name, paren - name));
     }
-    EXPECT_EQ(declared.size(), 66u);
+    EXPECT_EQ(declared.size(), 67u);
 
     int status = -1;
     std::string symbols = Shell(std::string("nm -D --defined-only ") + MVRAIDAPI_PATH, &status);

@@ -175,3 +175,63 @@ TEST_F(Arrays, ARefreshCountsTheMembersAnewAfterAnotherReadTheChange)
     EXPECT_EQ("0", Status("MVP1/System"));
 }
 } // namespace
+
+namespace
+{
+// A rebuild is started by naming a member of the array.
+// The failed member of a degraded array stays listed on its channel and
+// is named there; any other disk is refused before the driver is asked.
+class Rebuilds : public Arrays
+{
+protected:
+    // The mirror "System" degraded by a zelsim command, with no hot spare
+    // to take.
+    void Degrade(const std::string& command)
+    {
+        Load("two-adapters");
+        Shell("zelsim set hot-spares 0");
+        Shell("zelsim " + command);
+        Ticks(1);
+        ASSERT_EQ(kCritical, Status("MVP1/System"));
+        EXPECT_EQ(Names{"disk1"}, Children("MVP1/System"));
+    }
+};
+
+TEST_F(Rebuilds, OnlyAMemberOfTheArrayStartsItsRebuild)
+{
+    ASSERT_NO_FATAL_FAILURE(Degrade("fail-disk 0 1"));
+    EXPECT_EQ((Names{"master", "slave"}), Children("MVP1/ch1")) << "the failed member stays on its channel";
+    for (const char* other : {"MVP1/ch4/slave", "MVP1/ch3/master", "MVP2/ch1/master"})
+    {
+        EXPECT_EQ(E_INVALIDARG, Invoke("MVP1/System", "RebuildArray", "512@" + Identity(other))) << other;
+        EXPECT_EQ(0, Snapshot()->activity[0].status) << other << ": no rebuild reached the driver";
+    }
+    ASSERT_EQ(S_OK, Invoke("MVP1/System", "RebuildArray", "512@" + Identity("MVP1/ch1/slave")));
+    auto s = Snapshot();
+    EXPECT_EQ(int(AS_REBUILD), s->activity[0].status);
+    EXPECT_EQ(1, s->activity[0].slot) << "the named member's place";
+}
+
+// A member whose disk was taken out leaves no disk object to name: the
+// rebuild waits until a disk is put in its place, as the README tells,
+// and a free disk elsewhere never stands for it.
+TEST_F(Rebuilds, AMemberWhoseDiskIsGoneIsRebuiltOnceADiskTakesItsPlace)
+{
+    ASSERT_NO_FATAL_FAILURE(Degrade("remove-disk 0 1"));
+    EXPECT_EQ(Names{"master"}, Children("MVP1/ch1"));
+    EXPECT_EQ(E_INVALIDARG, Invoke("MVP1/System", "RebuildArray", "512@" + Identity("MVP1/ch4/slave")));
+    EXPECT_EQ(E_INVALIDARG, Invoke("MVP1/System", "RebuildArray", "512"));
+    EXPECT_EQ(0, Snapshot()->activity[0].status);
+
+    Shell("zelsim insert-disk 0 1");
+    Ticks(1);
+    ASSERT_EQ((Names{"master", "slave"}), Children("MVP1/ch1"));
+    ASSERT_EQ(S_OK, Invoke("MVP1/System", "RebuildArray", "512@" + Identity("MVP1/ch1/slave")));
+    auto s = Snapshot();
+    EXPECT_EQ(int(AS_REBUILD), s->activity[0].status);
+    EXPECT_EQ(1, s->activity[0].disk) << "onto the disk put in the member's place";
+    Step(100);
+    EXPECT_EQ("0", Status("MVP1/System"));
+    EXPECT_EQ((Names{"disk1", "disk2"}), Children("MVP1/System"));
+}
+} // namespace

@@ -338,15 +338,48 @@ TEST_F(Enclosures, ClearingOneAdaptersLogKeepsTheOthersEvents)
     EXPECT_EQ((Lines{"522@T@3@Ary. Critical@Array 5, Status Critical"}), NewLines("MVP2"));
 }
 
+// The driver's one queue is read with the first adapter selected; an
+// event of the second adapter's disk still names that disk: its model and
+// its channel on its own adapter (ch3 of MVP2 for position 4).
 TEST_F(Enclosures, AFailedDiskIsLoggedOnItsOwnAdapter)
 {
     LoadQuiet("two-adapters", {"MVP1", "MVP2"});
-    Shell("zelsim fail-disk 1 2");
+    Shell("zelsim set hot-spares 0");
+    Shell("zelsim fail-disk 1 4");
     Ticks(1);
     EXPECT_EQ(Lines{}, NewLines("MVP1"));
-    Lines lines = NewLines("MVP2");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(0u, lines[0].rfind("256@T@1@Drv. Fail@Disk Set Down : ", 0)) << lines[0];
+    EXPECT_EQ((Lines{"256@T@1@Drv. Fail@Disk Set Down : ZELSIM HD-80G ( 3, )",
+                     "522@T@3@Ary. Critical@Array 6, Status Critical"}),
+              NewLines("MVP2"));
+    EXPECT_EQ("ZELSIM HD-80G", Prop("MVP2/ch3/master", "model"));
+    Shell("zelsim fail-disk 0 1");
+    Ticks(1);
+    EXPECT_EQ((Lines{"256@T@1@Drv. Fail@Disk Set Down : ZELSIM HD-40G ( 1, )",
+                     "522@T@3@Ary. Critical@Array 1, Status Critical"}),
+              NewLines("MVP1"));
+}
+
+// A fetch of the driver's events that fails yields no event; the events
+// it could not fetch come with the next tick.
+TEST_F(Enclosures, AFailedFetchOfTheEventsLogsNothing)
+{
+    for (const char* fault : {"zelsim fault 4013 fail 1", "zelsim fault 4013 garbage 1"})
+    {
+        SCOPED_TRACE(fault);
+        LoadQuiet("two-adapters", {"MVP1", "MVP2"});
+        simtest::Sim([](zelsim::SimState& s)
+                     { zelsim::QueueEvent(s, zelsim::EV_ARRAY_CRITICAL, zelsim::kWarning, {1}); });
+        Shell(fault);
+        Ticks(1);
+        EXPECT_EQ(Lines{}, NewLines("MVP1"));
+        EXPECT_EQ(Lines{}, NewLines("MVP2"));
+        Ticks(1);
+        EXPECT_EQ((Lines{"522@T@3@Ary. Critical@Array 2, Status Critical"}), NewLines("MVP1"));
+        EXPECT_EQ(Lines{}, NewLines("MVP2"));
+        TearDown();
+        m_pRoot = nullptr;
+        m_pHandle = nullptr;
+    }
 }
 
 TEST_F(Enclosures, ClearingTheLogEmptiesItAndTheDriversQueue)

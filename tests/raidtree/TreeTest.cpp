@@ -93,6 +93,25 @@ TEST_F(Tree, ObjectsCarryTheirTypesAndProperties)
         EXPECT_EQ(row.value, Expected(row.path, row.property)) << row.path << " " << row.property;
 }
 
+// The root lists "FileVersion" and "Type" after the adapters.
+TEST_F(Tree, TheRootListsItsAdaptersBeforeItsProperties)
+{
+    for (const char* preset : {"two-adapters", "one-adapter"})
+    {
+        TearDown();
+        Load(preset);
+        Names entries;
+        Held root = At("");
+        for (const std::string& text : DirTexts(root.Get()))
+            entries.push_back(text.substr(0, text.find('@')));
+        Names expected = {"handle", "MVP1"};
+        if (std::string(preset) == "two-adapters")
+            expected.push_back("MVP2");
+        expected.insert(expected.end(), {"FileVersion", "Type"});
+        EXPECT_EQ(expected, entries) << preset;
+    }
+}
+
 TEST_F(Tree, StripingSpanAndJbodArraysOfferNoRebuildOrCheck)
 {
     Load("two-adapters");
