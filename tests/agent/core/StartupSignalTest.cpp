@@ -23,8 +23,11 @@ const char kNoHalsen[] = "no halsen is connected\n";
 // How long a stop may take, from the signal to the agent's end.
 const int kStopMs = 2000;
 const char kTracePath[] = "/tmp/slow-plugin.calls";
-// Each takes half a second to load: far longer, together, than the test.
-const int kSlowDevices = 40;
+// Each takes half a second to load: together far longer than a stop may
+// take.
+const int kManySlowDevices = 40;
+// Few enough to be loaded to the end by a test.
+const int kFewSlowDevices = 4;
 
 // The wait text, its line ended, then the shutdown.
 const std::regex kStoppedInWait(std::string("please wait for a while: \\.[. ]*\n") + kShutdownText);
@@ -46,12 +49,12 @@ bool WaitForFirstLoad()
     return TraceLines() > 0;
 }
 
-void ConfigureSlowDevices()
+void ConfigureSlowDevices(int nDevices)
 {
     setenv("TEST_SLOW_PLUGIN_TRACE", kTracePath, 1);
     CProfile profile("/etc/tavrine/Dorvik.rc");
-    profile.WriteProfile("Morliven", "NumOfDevice", kSlowDevices);
-    for (int i = 1; i <= kSlowDevices; ++i)
+    profile.WriteProfile("Morliven", "NumOfDevice", nDevices);
+    for (int i = 1; i <= nDevices; ++i)
     {
         const std::string n = std::to_string(i);
         profile.WriteProfile("Morliven", ("Device" + n).c_str(), ("Slow" + n).c_str());
@@ -74,6 +77,40 @@ enum class Stage
     PluginLoad,
 };
 
+// Starts the agent and brings it to one stage of its start-up (or into its
+// loop): the port held by the test, or the plug-ins loading slowly.
+class StageTest
+{
+protected:
+    void StartAt(Stage stage, int nSlowDevices)
+    {
+        if (stage == Stage::PortWait)
+        {
+            m_holder.reset(new PortHolder);
+            ASSERT_TRUE(m_holder->IsHeld());
+        }
+        if (stage == Stage::PluginLoad)
+            ConfigureSlowDevices(nSlowDevices);
+        m_agent.reset(new AgentProcess({}));
+        switch (stage)
+        {
+        case Stage::Running:
+            ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
+            break;
+        case Stage::PortWait:
+            ASSERT_TRUE(m_agent->WaitForStdout(kWaitText)) << m_agent->Stdout();
+            break;
+        case Stage::PluginLoad:
+            ASSERT_TRUE(WaitForFirstLoad());
+            break;
+        }
+        ASSERT_TRUE(m_agent->IsRunning());
+    }
+
+    std::unique_ptr<PortHolder> m_holder;
+    std::unique_ptr<AgentProcess> m_agent;
+};
+
 struct StopCase
 {
     const char* name;
@@ -87,51 +124,29 @@ void PrintTo(const StopCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class StopSignalTest : public testing::TestWithParam<StopCase>
+class StopSignalTest : public StageTest, public testing::TestWithParam<StopCase>
 {
 };
 
 TEST_P(StopSignalTest, EndsTheAgentPromptlyWithStatusZero)
 {
     const StopCase& c = GetParam();
-    std::unique_ptr<PortHolder> holder;
-    if (c.stage == Stage::PortWait)
-    {
-        holder.reset(new PortHolder);
-        ASSERT_TRUE(holder->IsHeld());
-    }
-    if (c.stage == Stage::PluginLoad)
-        ConfigureSlowDevices();
-    AgentProcess agent({});
-    int nLoadsBefore = 0;
+    ASSERT_NO_FATAL_FAILURE(StartAt(c.stage, kManySlowDevices));
+    const int nLoadsBefore = TraceLines();
+    m_agent->Signal(c.sig);
+    EXPECT_EQ(m_agent->WaitExit(kStopMs), 0) << m_agent->Stdout() << m_agent->Stderr();
+    EXPECT_EQ(m_agent->Stderr(), "");
     switch (c.stage)
     {
     case Stage::Running:
-        ASSERT_TRUE(agent.WaitForStdout(kRunningText)) << agent.Stdout();
+        EXPECT_EQ(m_agent->Stdout(), kRunningText + std::string(kShutdownText));
         break;
     case Stage::PortWait:
-        ASSERT_TRUE(agent.WaitForStdout(kWaitText)) << agent.Stdout();
-        break;
-    case Stage::PluginLoad:
-        ASSERT_TRUE(WaitForFirstLoad());
-        nLoadsBefore = TraceLines();
-        break;
-    }
-    ASSERT_TRUE(agent.IsRunning());
-    agent.Signal(c.sig);
-    EXPECT_EQ(agent.WaitExit(kStopMs), 0) << agent.Stdout() << agent.Stderr();
-    EXPECT_EQ(agent.Stderr(), "");
-    switch (c.stage)
-    {
-    case Stage::Running:
-        EXPECT_EQ(agent.Stdout(), kRunningText + std::string(kShutdownText));
-        break;
-    case Stage::PortWait:
-        EXPECT_TRUE(std::regex_match(agent.Stdout(), kStoppedInWait)) << agent.Stdout();
+        EXPECT_TRUE(std::regex_match(m_agent->Stdout(), kStoppedInWait)) << m_agent->Stdout();
         break;
     case Stage::PluginLoad:
         // Nothing more is loaded after the call under way.
-        EXPECT_EQ(agent.Stdout(), kShutdownText);
+        EXPECT_EQ(m_agent->Stdout(), kShutdownText);
         EXPECT_LE(TraceLines(), nLoadsBefore + 1);
         break;
     }
@@ -151,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, StopSignalTest, testing::ValuesIn(kStopCases),
 struct HarmlessCase
 {
     const char* name;
+    Stage stage;
     int sig;
     // What the agent writes on standard error in answer.
     const char* answer;
@@ -161,46 +177,66 @@ void PrintTo(const HarmlessCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class PortWaitSignalTest : public testing::TestWithParam<HarmlessCase>
+class StartupSignalTest : public StageTest, public testing::TestWithParam<HarmlessCase>
 {
+protected:
+    // The wait goes on at its pace, and the agent starts as soon as the
+    // port is free.
+    void ExpectTheWaitToGoOn(const char* answer)
+    {
+        const size_t nDots = CountDots(m_agent->Stdout());
+        for (int i = 0; i < 100 && m_agent->IsRunning() && CountDots(m_agent->Stdout()) < nDots + 2; ++i)
+            m_agent->Drain(100);
+        ASSERT_TRUE(m_agent->IsRunning());
+        EXPECT_GE(CountDots(m_agent->Stdout()), nDots + 2) << m_agent->Stdout();
+        EXPECT_EQ(m_agent->Stderr(), answer);
+        m_holder->Release();
+        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
+        const std::string waitLine = m_agent->Stdout().substr(0, m_agent->Stdout().find('\n'));
+        EXPECT_EQ(waitLine.find_first_not_of(". ", sizeof kWaitText - 1), std::string::npos) << waitLine;
+    }
+
+    // Every device is loaded and the agent starts.
+    void ExpectTheLoadToGoOn()
+    {
+        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
+        EXPECT_EQ(m_agent->Stdout(), kRunningText);
+        EXPECT_EQ(TraceLines(), kFewSlowDevices);
+    }
 };
 
-// The signal is answered at once, the wait goes on at its pace, and the
-// agent starts as soon as the port is free.
-TEST_P(PortWaitSignalTest, LeavesTheWaitGoingOn)
+// The signal is answered, at the latest once the plug-in being loaded has
+// come back, and start-up goes on.
+TEST_P(StartupSignalTest, DoesNoHarm)
 {
     const HarmlessCase& c = GetParam();
-    PortHolder holder;
-    ASSERT_TRUE(holder.IsHeld());
-    AgentProcess agent({});
-    ASSERT_TRUE(agent.WaitForStdout(kWaitText)) << agent.Stdout();
-    agent.Signal(c.sig);
+    ASSERT_NO_FATAL_FAILURE(StartAt(c.stage, kFewSlowDevices));
+    m_agent->Signal(c.sig);
     if (*c.answer)
     {
-        EXPECT_TRUE(agent.WaitForStderr(c.answer, kStopMs)) << agent.Stderr();
+        EXPECT_TRUE(m_agent->WaitForStderr(c.answer, kStopMs)) << m_agent->Stderr();
     }
-    const size_t nDots = CountDots(agent.Stdout());
-    for (int i = 0; i < 100 && agent.IsRunning() && CountDots(agent.Stdout()) < nDots + 2; ++i)
-        agent.Drain(100);
-    ASSERT_TRUE(agent.IsRunning());
-    EXPECT_GE(CountDots(agent.Stdout()), nDots + 2) << agent.Stdout();
-    EXPECT_EQ(agent.Stderr(), c.answer);
-
-    holder.Release();
-    ASSERT_TRUE(agent.WaitForStdout(kRunningText)) << agent.Stdout();
-    const std::string waitLine = agent.Stdout().substr(0, agent.Stdout().find('\n'));
-    EXPECT_EQ(waitLine.find_first_not_of(". ", sizeof kWaitText - 1), std::string::npos) << waitLine;
-    agent.Signal(SIGTERM);
-    EXPECT_EQ(agent.WaitExit(), 0);
-    EXPECT_EQ(agent.Stderr(), c.answer);
+    if (c.stage == Stage::PortWait)
+    {
+        ASSERT_NO_FATAL_FAILURE(ExpectTheWaitToGoOn(c.answer));
+    }
+    else
+    {
+        ASSERT_NO_FATAL_FAILURE(ExpectTheLoadToGoOn());
+    }
+    m_agent->Signal(SIGTERM);
+    EXPECT_EQ(m_agent->WaitExit(), 0);
+    EXPECT_EQ(m_agent->Stderr(), c.answer);
 }
 
 const HarmlessCase kHarmlessCases[] = {
-    {"ListingOfServers", SIGUSR2, kNoHalsen},
-    {"StrayAlarm", SIGALRM, ""},
-    {"BrokenPipe", SIGPIPE, ""},
+    {"ListingInThePortWait", Stage::PortWait, SIGUSR2, kNoHalsen},
+    {"StrayAlarmInThePortWait", Stage::PortWait, SIGALRM, ""},
+    {"BrokenPipeInThePortWait", Stage::PortWait, SIGPIPE, ""},
+    {"ListingWhilePluginsLoad", Stage::PluginLoad, SIGUSR2, kNoHalsen},
+    {"StrayAlarmWhilePluginsLoad", Stage::PluginLoad, SIGALRM, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Signals, PortWaitSignalTest, testing::ValuesIn(kHarmlessCases),
+INSTANTIATE_TEST_SUITE_P(Signals, StartupSignalTest, testing::ValuesIn(kHarmlessCases),
                          [](const testing::TestParamInfo<HarmlessCase>& row) { return row.param.name; });
 } // namespace
