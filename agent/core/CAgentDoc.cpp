@@ -4,6 +4,7 @@
 #include "CEmail.h"
 #include "CEventEnum.h"
 #include "HostName.h"
+#include "MonotonicClock.h"
 #include "CException.h"
 #include "CLog.h"
 #include "CProfile.h"
@@ -85,7 +86,16 @@ const SignalSetting kSignalSettings[] = {
     {SIGTERM, SignalProcessor, "Can not set fuction to catch SIGTERM\n"},
     {SIGPIPE, SIG_IGN, "Can not ignore signal SIGPIPE\n"},
     {SIGUSR2, SignalProcessor, "Can not set fuction to catch SIGUSR2\n"},
+    {SIGINT, SignalProcessor, "Can not set fuction to catch SIGINT\n"},
+    // Until the clock starts, an alarm can only be a stray one.
+    {SIGALRM, SIG_IGN, "Can not ignore signal SIGALRM\n"},
 };
+
+// The signals that end the agent, in the loop and during start-up alike.
+bool IsStopSignal(int sig)
+{
+    return sig == SIGTERM || sig == SIGINT;
+}
 
 // Whether `path` is known not to exist; any other lookup failure counts as
 // present.
@@ -395,6 +405,9 @@ void CAgentDoc::InitRiver()
         pea->SetContent("14");
         folder->Init(m_pRoot->GetPea(), this, CreateObject(path));
         m_pRoot->GetPea()->AddPea(pea);
+        // A plug-in may take long to load and its tree to build: a stop
+        // that came meanwhile is obeyed before the next one.
+        RunRecordedSignals();
     }
     m_pRoot->AddOwnEntries();
 }
@@ -584,12 +597,48 @@ void CAgentDoc::ServeReadyConnections()
 bool CAgentDoc::RunRecordedSignals()
 {
     bool bAny = false;
+    const int nStop = ServeRecordedSignals(bAny);
+    if (nStop != CSignalPipe::kNone)
+        Stop(nStop);
+    return bAny;
+}
+
+int CAgentDoc::ServeRecordedSignals(bool& bAny)
+{
     for (int sig = CSignalPipe::Fetch(); sig != CSignalPipe::kNone; sig = CSignalPipe::Fetch())
     {
         bAny = true;
+        if (IsStopSignal(sig))
+            return sig;
         OnSignal(sig);
     }
-    return bAny;
+    return CSignalPipe::kNone;
+}
+
+// The same signal once more during the shutdown ends the agent at once.
+void CAgentDoc::Stop(int sig)
+{
+    Signal(sig, SIG_DFL);
+    Exit(0);
+}
+
+// The other signals are served as they come and the sleep goes on to its
+// end, so that the binds stay a second apart.
+void CAgentDoc::SleepServingSignals(int nMilliseconds)
+{
+    const long long nDeadline = MonotonicMs() + nMilliseconds;
+    for (long long nLeft = nMilliseconds; nLeft > 0; nLeft = nDeadline - MonotonicMs())
+    {
+        if (!CSignalPipe::Wait(static_cast<int>(nLeft)))
+            continue;
+        bool bAny = false;
+        const int nStop = ServeRecordedSignals(bAny);
+        if (nStop != CSignalPipe::kNone)
+        {
+            ShowInfo("\n");
+            Stop(nStop);
+        }
+    }
 }
 
 void CAgentDoc::OnSignal(int sig)
@@ -602,9 +651,6 @@ void CAgentDoc::OnSignal(int sig)
     case SIGUSR2:
         ListConnectedHalsen();
         break;
-    case SIGTERM:
-        Signal(SIGTERM, SIG_DFL);
-        Exit(0);
     case CSignalPipe::kWrongAlarm:
         ShowInfo("catch signal SIGALRM error!\n");
         break;
@@ -714,7 +760,8 @@ void CAgentDoc::ListenServerCall()
 }
 
 // Another process may still hold the port (an agent that just ended, for
-// one): the bind is tried once a second for about ten minutes.
+// one): the bind is tried once a second for about ten minutes. A stop
+// signal ends the wait, and the agent, at once.
 void CAgentDoc::BindListenPort(CSocket* pSocket)
 {
     int nError;
@@ -730,7 +777,7 @@ void CAgentDoc::BindListenPort(CSocket* pSocket)
             ShowInfo("Network doesn't work well!\n");
             Exit(1);
         }
-        sleep(1);
+        SleepServingSignals(1000);
     }
     ShowInfo("\n");
     if (nError != 0)

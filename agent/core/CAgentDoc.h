@@ -151,9 +151,16 @@ private:
     [[noreturn]] void InitSystemAccount(const char* name, const char* password);
     void AddToReadSet(CSocket* pSocket);
     bool IsReady(CSocket* pSocket) const;
-    // Does the work of every signal recorded since the last call; true when
-    // there was any.
+    // Does the work of every signal recorded since the last call, and ends
+    // the agent at a stop signal; true when there was any.
     bool RunRecordedSignals();
+    // The same up to a stop signal, which is left to the caller: returns
+    // it, or CSignalPipe::kNone. bAny is set when any signal was recorded.
+    int ServeRecordedSignals(bool& bAny);
+    [[noreturn]] void Stop(int sig);
+    // Sleeps while serving the signals that come meanwhile; a stop signal
+    // ends the line of the port wait and then the agent.
+    void SleepServingSignals(int nMilliseconds);
     void OnSignal(int sig);
     void OnTimerTick();
     void AddConnectionsToSets();

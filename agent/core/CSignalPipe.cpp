@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 int CSignalPipe::m_fdRead = -1;
@@ -33,4 +34,10 @@ int CSignalPipe::Fetch()
 {
     unsigned char c;
     return read(m_fdRead, &c, 1) == 1 ? c : kNone;
+}
+
+bool CSignalPipe::Wait(int nMilliseconds)
+{
+    pollfd fd = {m_fdRead, POLLIN, 0};
+    return poll(&fd, 1, nMilliseconds) > 0;
 }

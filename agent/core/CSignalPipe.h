@@ -17,6 +17,9 @@ public:
     static void Record(int sig);
     // The next recorded signal number, oldest first, or kNone.
     static int Fetch();
+    // Waits up to nMilliseconds for a signal to be recorded; true when one
+    // is waiting to be fetched. An interruption may end the wait early.
+    static bool Wait(int nMilliseconds);
     static int GetReadFd() { return m_fdRead; }
 
 private:

@@ -4,6 +4,7 @@
 #include "CLog.h"
 #include "CProfile.h"
 #include "CSocket.h"
+#include "MonotonicClock.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -29,13 +30,6 @@ const char kClosed[] = "Connection closed by ";
 // Longest body line a server must take, without its line end; one more for
 // a leading dot.
 const size_t kMaxLine = 997;
-
-long long NowMs()
-{
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // A text put into a command or a header line: a line break inside it would
 // start a command or header of its own.
@@ -286,7 +280,7 @@ bool EmailFromUserProfile(CString& text)
 
 long long CEmail::TimeLeft() const
 {
-    long long left = m_nDeadlineMs - NowMs();
+    long long left = m_nDeadlineMs - MonotonicMs();
     return left < kStepSeconds * 1000LL ? left : kStepSeconds * 1000LL;
 }
 
@@ -470,7 +464,7 @@ bool CEmail::SendMessage(const char* subject, const char* body, CString& error)
     m_bBroken = false;
     if (m_UserList.IsEmpty() || m_SMTPServer.IsEmpty())
         return true;
-    m_nDeadlineMs = NowMs() + kDialogueSeconds * 1000LL;
+    m_nDeadlineMs = MonotonicMs() + kDialogueSeconds * 1000LL;
     CSocket* pSocket = new CSocket;
     bool sent = false;
     try
