@@ -1,6 +1,7 @@
 #include "CProfile.h"
 
-#include <cerrno>
+#include "CReplacementFile.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -11,19 +12,19 @@
 namespace
 {
 const char kDefaultPath[] = "/etc/tavrine/Dorvik.rc";
-const int kLineBufSize = 257;
-// fgets keeps one byte for the NUL, so each piece holds at most 255 characters.
-const int kPieceSize = 256;
+// One line and the NUL after it.
+const int kLineBufSize = CProfile::kMaxLine + 1;
 
-// The name between the first "[" and the next "]" equals `section`.
-bool HeaderNames(const char* line, const char* section)
+// The name between the first "[" and the next "]" of the `n` bytes of
+// `line` equals `section`.
+bool HeaderNames(const char* line, int n, const char* section)
 {
-    const char* open = strchr(line, '[');
-    const char* close = strchr(open + 1, ']');
+    const char* open = static_cast<const char*>(memchr(line, '[', n));
+    const char* close = open ? static_cast<const char*>(memchr(open + 1, ']', line + n - open - 1)) : nullptr;
     if (!close)
         return false;
-    size_t n = close - open - 1;
-    return n == strlen(section) && memcmp(open + 1, section, n) == 0;
+    size_t length = close - open - 1;
+    return length == strlen(section) && memcmp(open + 1, section, length) == 0;
 }
 
 // The text before the first "=" equals `key`.
@@ -34,15 +35,6 @@ bool KeyMatches(const char* line, const char* key)
         return false;
     size_t n = eq - line;
     return n == strlen(key) && memcmp(line, key, n) == 0;
-}
-
-// An entry must read back as itself: a line break would start lines of its
-// own (and could forge other entries or sections), a "[" anywhere turns the
-// line into a section header, an "=" in the key ends it early, and a "]" in
-// the section name ends the name early.
-bool IsStorable(const char* section, const char* key, const char* value)
-{
-    return !strpbrk(section, "]\n") && !strpbrk(key, "=[\n") && !strpbrk(value, "[\n");
 }
 
 // The atoi rule, with out-of-range numbers held at the int limits.
@@ -89,18 +81,10 @@ bool CopyRange(FILE* from, long offset, long n, FILE* to)
     return true;
 }
 
-// The replacement keeps the original's permission bits and, where the
-// process may set it, its owner.
-bool CopyOwnership(int original, int replacement)
+bool WriteText(const char* text, FILE* to)
 {
-    struct stat st;
-    if (fstat(original, &st) != 0 || fchmod(replacement, st.st_mode & 07777) != 0)
-        return false;
-    if (fchown(replacement, st.st_uid, st.st_gid) != 0)
-    {
-        // Not permitted for an unprivileged process: it keeps its own owner.
-    }
-    return true;
+    size_t length = strlen(text);
+    return fwrite(text, 1, length, to) == length;
 }
 
 // The file a rewrite replaces: through symbolic links, so that a linked
@@ -113,21 +97,6 @@ CString ResolvedPath(const CString& path)
     CString resolved(real);
     free(real);
     return resolved;
-}
-
-void SyncDirectoryOf(const CString& path)
-{
-    CString dir(path);
-    int slash = dir.ReverseFindIndex('/');
-    if (slash < 0)
-        dir = ".";
-    else
-        dir.Left(slash > 0 ? slash : 1);
-    int fd = open(dir, O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
-    fsync(fd);
-    close(fd);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b)
@@ -184,21 +153,17 @@ bool CProfile::FindEntry(const char* section, const char* key)
         return false;
     FollowReplacement();
     rewind(fp);
-    m_Buf.Zero(0);
-    char* line = m_Buf.GetBuf();
-    for (;;)
+    for (long start = 0; ReadLine(start); start += m_nLineLength)
     {
-        long start = ftell(fp);
-        if (!fgets(line, kPieceSize, fp))
-            return false;
-        if (strchr(line, '['))
+        const char* line = m_Buf.GetBuf();
+        if (memchr(line, '[', m_nHeld))
         {
             if (m_bSectionExist)
             {
                 fseek(fp, start, SEEK_SET);
                 return false;
             }
-            m_bSectionExist = HeaderNames(line, section);
+            m_bSectionExist = HeaderNames(line, m_nHeld, section);
         }
         else if (m_bSectionExist && KeyMatches(line, key))
         {
@@ -206,18 +171,46 @@ bool CProfile::FindEntry(const char* section, const char* key)
             return true;
         }
     }
+    return false;
 }
 
-long CProfile::PhysicalLineLength()
+bool CProfile::ReadLine(long start)
 {
-    long start = ftell(fp);
-    int c;
-    do
-        c = fgetc(fp);
-    while (c != EOF && c != '\n');
-    long length = ftell(fp) - start;
-    fseek(fp, start, SEEK_SET);
-    return length;
+    char* line = m_Buf.GetBuf();
+    if (!fgets(line, kLineBufSize, fp))
+        return false;
+    m_nLineLength = ftell(fp) - start;
+    m_nHeld = static_cast<int>(m_nLineLength);
+    const bool whole = line[m_nHeld - 1] == '\n' || !SkipRestOfLine();
+    // A NUL byte would end the value early.
+    m_bLineWhole = whole && strlen(line) == static_cast<size_t>(m_nHeld);
+    if (!whole)
+        m_nLineLength = ftell(fp) - start;
+    return true;
+}
+
+// A "[" in the rest makes the line a header; the buffer then takes the text
+// from that "[" on, which holds the header's name.
+bool CProfile::SkipRestOfLine()
+{
+    char* line = m_Buf.GetBuf();
+    bool header = memchr(line, '[', m_nHeld) != nullptr;
+    int c = getc(fp);
+    if (c == EOF)
+        return false;
+    for (; c != EOF && c != '\n'; c = getc(fp))
+    {
+        if (!header && c == '[')
+        {
+            header = true;
+            m_nHeld = 0;
+        }
+        // A buffer that held the "[" already is full, and stays as it is.
+        if (header && m_nHeld < kMaxLine)
+            line[m_nHeld++] = static_cast<char>(c);
+    }
+    line[m_nHeld] = '\0';
+    return true;
 }
 
 bool CProfile::FollowsLineEnd()
@@ -231,82 +224,84 @@ bool CProfile::FollowsLineEnd()
     return lineEnd;
 }
 
-void CProfile::GetProfile(const char* section, const char* key, CString& value)
+CProfile::EntryState CProfile::GetProfile(const char* section, const char* key, CString& value)
 {
     value.Empty();
     if (!section || !key || !FindEntry(section, key))
-        return;
+        return kMissing;
+    if (!m_bLineWhole)
+        return kCut;
     value = strchr(m_Buf.GetBuf(), '=') + 1;
     value.TrimRight('\n');
+    return kWhole;
 }
 
-void CProfile::GetProfile(const char* section, const char* key, int* value)
+CProfile::EntryState CProfile::GetProfile(const char* section, const char* key, int* value)
 {
-    if (!value)
-        return;
     CString text;
-    GetProfile(section, key, text);
-    *value = ToInt(text);
+    EntryState state = GetProfile(section, key, text);
+    if (value)
+        *value = ToInt(text);
+    return state;
 }
 
-void CProfile::WriteProfile(const char* section, const char* key, const char* value)
+// An entry must read back as itself: a line break would start lines of its
+// own (and could forge other entries or sections), a "[" anywhere turns the
+// line into a section header, an "=" in the key ends it early, a "]" in the
+// section name ends the name early, and a line longer than kMaxLine is
+// never read whole.
+bool CProfile::CanStore(const char* section, const char* key, const char* value)
 {
-    if (!fp || !section || !key || !value || !IsStorable(section, key, value))
-        return;
+    if (!section || !key || !value || strpbrk(section, "]\n") || strpbrk(key, "=[\n") ||
+        strpbrk(value, "[\n"))
+        return false;
+    // "[" section "]\n", and key "=" value "\n".
+    return strlen(section) + 3 <= kMaxLine && strlen(key) + strlen(value) + 2 <= kMaxLine;
+}
+
+bool CProfile::WriteProfile(const char* section, const char* key, const char* value)
+{
+    if (!fp || !CanStore(section, key, value))
+        return false;
     CString entry = CString(key) + "=" + value + "\n";
+    // The whole line goes, also the part of a long line the buffer missed.
     if (FindEntry(section, key))
-    {
-        // The whole line goes, also the rest of a line longer than a piece.
-        InsertContent(entry, static_cast<int>(PhysicalLineLength()));
-        return;
-    }
-    CString text = m_bSectionExist ? entry : CString("[") + section + "]\n" + entry;
+        return InsertContent("", entry, m_nLineLength);
+    CString head = m_bSectionExist ? CString() : CString("[") + section + "]\n";
     if (!m_bSectionExist)
         fseek(fp, 0, SEEK_END);
     // A last line without its line end must not swallow the new text.
     if (!FollowsLineEnd())
-        text = "\n" + text;
-    InsertContent(text, 0);
+        head = "\n" + head;
+    return InsertContent(head, entry, 0);
 }
 
-void CProfile::WriteProfile(const char* section, const char* key, int value)
+bool CProfile::WriteProfile(const char* section, const char* key, int value)
 {
     CString text;
     text.Format("%d", value);
-    WriteProfile(section, key, text);
+    return WriteProfile(section, key, text);
 }
 
-// Replaces the `n` bytes at the current position by `text`. The new contents
-// go to a temporary file beside the profile, which then replaces it in one
-// rename: a writer that dies half-way leaves the old profile whole.
-void CProfile::InsertContent(const char* text, int n)
+void CProfile::RemoveLeftovers(const char* path)
+{
+    if (path && *path)
+        CReplacementFile::RemoveLeftovers(ResolvedPath(path));
+}
+
+// The new contents replace the file in one rename: a writer that dies
+// half-way leaves the old profile whole.
+bool CProfile::InsertContent(const char* head, const char* text, long n)
 {
     long at = ftell(fp);
     if (at < 0)
-        return;
-    CString target = ResolvedPath(m_strPath);
-    CString pattern = target + ".XXXXXX";
-    CStreamBuf name;
-    name.AllocateBuf(pattern.GetLength() + 1);
-    memcpy(name.GetBuf(), pattern.GetBuffer(), pattern.GetLength() + 1);
-    int fd = mkstemp(name.GetBuf());
-    if (fd < 0)
-        return;
-    FILE* out = fdopen(fd, "w+");
-    size_t length = strlen(text);
-    bool written = out && CopyOwnership(fileno(fp), fd) && CopyRange(fp, 0, at, out) &&
-                   fwrite(text, 1, length, out) == length && CopyRange(fp, at + n, -1, out) &&
-                   fflush(out) == 0 && fsync(fd) == 0 && rename(name.GetBuf(), target) == 0;
-    if (!written)
-    {
-        if (out)
-            fclose(out);
-        else
-            close(fd);
-        unlink(name.GetBuf());
-        return;
-    }
-    SyncDirectoryOf(target);
+        return false;
+    CReplacementFile replacement(ResolvedPath(m_strPath));
+    FILE* out = replacement.Create(fileno(fp));
+    if (!out || !CopyRange(fp, 0, at, out) || !WriteText(head, out) || !WriteText(text, out) ||
+        !CopyRange(fp, at + n, -1, out) || !replacement.Commit())
+        return false;
     fclose(fp);
     fp = out;
+    return true;
 }

@@ -181,8 +181,7 @@ bool WriteNoticeList(const char* key, const char* szList)
         return false;
     delete[] ids;
     CProfile profile;
-    profile.WriteProfile(kNoticeSection, key, szList);
-    return true;
+    return profile.WriteProfile(kNoticeSection, key, szList);
 }
 
 // Mails the event, unless mail is turned off; a mail that fails becomes
@@ -221,6 +220,7 @@ CAgentDoc::CAgentDoc() : m_strHostName(ReadHostName())
 void CAgentDoc::InitInstance()
 {
     CheckConfigFile();
+    CProfile::RemoveLeftovers(kProfilePath);
     CLog::OpenLogfile();
     InitLocation();
 }

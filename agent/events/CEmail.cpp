@@ -19,6 +19,8 @@ TPtrList<CString> CEmail::m_UserList;
 int CEmail::m_nEnable = 0;
 bool CEmail::m_bInited = false;
 int CEmail::m_iRef = 0;
+unsigned CEmail::m_nUnread = 0;
+int CEmail::m_nLastReceiverKey = 0;
 
 namespace
 {
@@ -118,47 +120,94 @@ void CEmail::InitSetting()
     if (m_bInited)
         return;
     CProfile profile;
-    profile.GetProfile(kSection, "SMTP", m_SMTPServer);
-    profile.GetProfile(kSection, "EmailID", m_EmailID);
-    int count = 0;
-    profile.GetProfile(kSection, "NumOfReceiptor", &count);
-    for (int i = 1; i <= count; ++i)
-    {
-        CString key, value;
-        key.Format(kReceiverKey, i);
-        profile.GetProfile(kSection, key, value);
-        if (!value.IsEmpty())
-            m_UserList.AppendTail(new CString(value));
-    }
-    profile.GetProfile(kSection, "EnableEmail", &m_nEnable);
+    m_nUnread = 0;
+    NoteUnread(profile.GetProfile(kSection, "SMTP", m_SMTPServer), kUnreadServer);
+    NoteUnread(profile.GetProfile(kSection, "EmailID", m_EmailID), kUnreadID);
+    ReadReceivers(profile);
+    NoteUnread(profile.GetProfile(kSection, "EnableEmail", &m_nEnable), kUnreadEnable);
     m_bInited = true;
 }
 
-void CEmail::SaveSetting()
+void CEmail::NoteUnread(CProfile::EntryState state, unsigned setting)
 {
-    if (--m_iRef > 0 || !m_bInited)
-        return;
-    CProfile profile;
-    profile.WriteProfile(kSection, "SMTP", m_SMTPServer);
-    profile.WriteProfile(kSection, "EmailID", m_EmailID);
-    int count = m_UserList.GetCount();
+    if (state == CProfile::kCut)
+        m_nUnread |= setting;
+}
+
+CString CEmail::ReceiverKey(int i)
+{
+    CString key;
+    key.Format(kReceiverKey, i);
+    return key;
+}
+
+void CEmail::ReadReceivers(CProfile& profile)
+{
+    int count = 0;
+    NoteUnread(profile.GetProfile(kSection, "NumOfReceiptor", &count), kUnreadReceivers);
+    m_nLastReceiverKey = 0;
     for (int i = 1; i <= count; ++i)
     {
-        CString key;
-        key.Format(kReceiverKey, i);
-        profile.WriteProfile(kSection, key, *m_UserList.GetAt(i));
+        CString value;
+        NoteUnread(profile.GetProfile(kSection, ReceiverKey(i), value), kUnreadReceivers);
+        if (value.IsEmpty())
+            continue;
+        m_UserList.AppendTail(new CString(value));
+        m_nLastReceiverKey = i;
     }
-    profile.WriteProfile(kSection, "NumOfReceiptor", count);
-    profile.WriteProfile(kSection, "EnableEmail", m_nEnable);
+}
+
+// Every setting is written, also after one has failed.
+bool CEmail::SaveSetting()
+{
+    if (--m_iRef > 0 || !m_bInited)
+        return true;
+    CProfile profile;
+    bool stored = WriteText(profile, "SMTP", m_SMTPServer, kUnreadServer);
+    stored = WriteText(profile, "EmailID", m_EmailID, kUnreadID) && stored;
+    stored = WriteReceivers(profile) && stored;
+    if (!(m_nUnread & kUnreadEnable))
+        stored = profile.WriteProfile(kSection, "EnableEmail", m_nEnable) && stored;
+    int count = m_UserList.GetCount();
     for (int i = 1; i <= count; ++i)
         delete m_UserList.GetAt(i);
     m_UserList.RemoveAll();
     m_bInited = false;
+    return stored;
+}
+
+bool CEmail::WriteText(CProfile& profile, const char* key, const char* value, unsigned setting)
+{
+    return (m_nUnread & setting) || profile.WriteProfile(kSection, key, value);
+}
+
+// The count covers only receivers that were written, and the keys past it
+// are blanked, so that no later count brings a removed receiver back.
+bool CEmail::WriteReceivers(CProfile& profile)
+{
+    if (m_nUnread & kUnreadReceivers)
+        return true;
+    int count = m_UserList.GetCount();
+    for (int i = 1; i <= count; ++i)
+    {
+        if (!profile.WriteProfile(kSection, ReceiverKey(i), *m_UserList.GetAt(i)))
+            return false;
+    }
+    if (!profile.WriteProfile(kSection, "NumOfReceiptor", count))
+        return false;
+    bool blanked = true;
+    for (int i = count + 1; i <= m_nLastReceiverKey; ++i)
+        blanked = profile.WriteProfile(kSection, ReceiverKey(i), "") && blanked;
+    return blanked;
 }
 
 bool CEmail::SetSMTPServer(const char* server)
 {
-    m_SMTPServer = server ? server : "";
+    const char* text = server ? server : "";
+    if (!CProfile::CanStore(kSection, "SMTP", text))
+        return false;
+    m_SMTPServer = text;
+    m_nUnread &= ~kUnreadServer;
     return true;
 }
 
@@ -170,7 +219,11 @@ bool CEmail::GetSMTPServer(CString& out) const
 
 bool CEmail::SetEmailID(const char* id)
 {
-    m_EmailID = id ? id : "";
+    const char* text = id ? id : "";
+    if (!CProfile::CanStore(kSection, "EmailID", text))
+        return false;
+    m_EmailID = text;
+    m_nUnread &= ~kUnreadID;
     return true;
 }
 
@@ -183,6 +236,7 @@ bool CEmail::GetEmailID(CString& out) const
 void CEmail::SetEnable(int nEnable)
 {
     m_nEnable = nEnable;
+    m_nUnread &= ~kUnreadEnable;
 }
 
 int CEmail::GetEnable() const
@@ -200,9 +254,15 @@ int CEmail::FindUser(const char* entry) const
     return 0;
 }
 
+// Receivers only move down the keys, whose names are never longer there.
+bool CEmail::CanAddReceiver(const char* entry) const
+{
+    return CProfile::CanStore(kSection, ReceiverKey(m_UserList.GetCount() + 1), entry);
+}
+
 bool CEmail::AddReceiver(const char* entry)
 {
-    if (!entry || FindUser(entry) != 0)
+    if (!entry || FindUser(entry) != 0 || !CanAddReceiver(entry) || (m_nUnread & kUnreadReceivers))
         return false;
     m_UserList.AppendTail(new CString(entry));
     return true;
@@ -211,7 +271,7 @@ bool CEmail::AddReceiver(const char* entry)
 bool CEmail::RemoveReceiver(const char* entry)
 {
     int i = FindUser(entry);
-    if (i == 0)
+    if (i == 0 || (m_nUnread & kUnreadReceivers))
         return false;
     delete m_UserList.GetAt(i);
     m_UserList.RemoveAt(i);

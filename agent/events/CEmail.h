@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CObject.h"
+#include "CProfile.h"
 #include "CString.h"
 #include "TPtrList.h"
 
@@ -8,7 +9,11 @@ class CSocket;
 
 // The mail settings (SMTP server, sender identity, receivers, enable flag),
 // shared by every CEmail object: loaded from the profile when the first
-// object is made and written back when the last one goes. An object sends
+// object is made and written back when the last one goes. A setting whose
+// entry was too long to be read whole is left in the profile as it stands
+// until it is set anew; while that holds for a receiver, the receivers
+// cannot be changed. The setters refuse what the profile cannot keep, so
+// that nothing is taken that would be lost on the way. An object sends
 // one message through a plain SMTP dialogue on port 25.
 //
 // Connecting and every reply have a time limit, and so has the dialogue as
@@ -31,7 +36,8 @@ public:
     CEmail& operator=(const CEmail&) = delete;
 
     void InitSetting();
-    void SaveSetting();
+    // False when a setting could not be written.
+    bool SaveSetting();
 
     bool SetSMTPServer(const char* server);
     bool GetSMTPServer(CString& out) const;
@@ -41,6 +47,8 @@ public:
     int GetEnable() const;
     // 1-based position of the receiver equal to `entry`, or 0.
     int FindUser(const char* entry) const;
+    // Whether `entry` could be kept as a further receiver.
+    bool CanAddReceiver(const char* entry) const;
     bool AddReceiver(const char* entry);
     bool RemoveReceiver(const char* entry);
     // The receivers joined by ",".
@@ -72,6 +80,24 @@ public:
     static int m_iRef;
 
 private:
+    // Settings whose entries could not be read whole.
+    enum
+    {
+        kUnreadServer = 1,
+        kUnreadID = 2,
+        kUnreadReceivers = 4,
+        kUnreadEnable = 8
+    };
+    static void NoteUnread(CProfile::EntryState state, unsigned setting);
+    static void ReadReceivers(CProfile& profile);
+    static bool WriteText(CProfile& profile, const char* key, const char* value, unsigned setting);
+    static bool WriteReceivers(CProfile& profile);
+    static CString ReceiverKey(int i);
+
+    static unsigned m_nUnread;
+    // The last receiver key known to hold a receiver.
+    static int m_nLastReceiverKey;
+
     // Kept in a function so that it exists whenever the document, itself
     // built before main, hands the name over.
     static CString& HostName();

@@ -60,13 +60,14 @@ bool IsServerAddress(const char* text)
 }
 
 // A schedule text is sound when it turns the schedule off, or when it
-// gives a schedule that then runs.
-bool IsScheduleText(const char* text)
+// gives a schedule that then runs; `stored` is the form it is kept in.
+bool ReadScheduleText(const char* text, CString& stored)
 {
     if (!isdigit(static_cast<unsigned char>(*text)))
         return false;
     CSchedule probe;
     probe.SetSchedule(text);
+    stored = probe.ToString();
     return probe.IsEnabled() || atoi(text) == 0;
 }
 } // namespace
@@ -120,10 +121,13 @@ void CRAIDMachine::ShowMailSettings()
     SetPropertyString("ReceiptorList", text);
 }
 
-void CRAIDMachine::StoreMailSettings(CEmail& mail)
+// The settings are read again, so that after a failed write they show
+// what the profile holds.
+bool CRAIDMachine::StoreMailSettings(CEmail& mail)
 {
-    mail.SaveSetting();
+    bool stored = mail.SaveSetting();
     mail.InitSetting();
+    return stored;
 }
 
 void CRAIDMachine::Refresh()
@@ -173,12 +177,11 @@ int CRAIDMachine::InvokeDispatch(CMessage* message, const char* method, const ch
 int CRAIDMachine::ChangeReceiver(const char* entry, bool add)
 {
     CString receiver(entry);
-    if (!CEmail::NormalizeProfile(receiver))
-        return kInvalidArgument;
     CEmail mail;
-    if (!(add ? mail.AddReceiver(receiver) : mail.RemoveReceiver(receiver)))
+    if (!CEmail::NormalizeProfile(receiver) || (add && !mail.CanAddReceiver(receiver)))
+        return kInvalidArgument;
+    if (!(add ? mail.AddReceiver(receiver) : mail.RemoveReceiver(receiver)) || !StoreMailSettings(mail))
         return kError;
-    StoreMailSettings(mail);
     NotifyServer(kNoticeChanged, "", nullptr);
     return kFunctional;
 }
@@ -215,22 +218,29 @@ int CRAIDMachine::SendVerifySchedule(CMessage* message, const char* method)
     CFolderOwner* doc = GetDoc();
     if (!doc)
         return kError;
-    SendResultLine(message, method, doc->GetSchedule().ToString());
+    // A schedule that is off is told by an empty text, the form servers
+    // read.
+    CString text = doc->GetSchedule().ToString();
+    if (!doc->GetSchedule().IsEnabled())
+        text.Empty();
+    SendResultLine(message, method, text);
     return kFunctional;
 }
 
-// The schedule takes effect at once and is kept in the profile for the
-// next start.
+// The schedule is kept in the profile for the next start, and takes effect
+// at once once it is kept.
 int CRAIDMachine::SetVerifySchedule(const char* text)
 {
     CFolderOwner* doc = GetDoc();
     if (!doc)
         return kError;
-    if (!IsScheduleText(text))
+    CString stored;
+    if (!ReadScheduleText(text, stored))
         return kInvalidArgument;
-    doc->GetSchedule().SetSchedule(text);
     CProfile profile;
-    profile.WriteProfile(kScheduleSection, kScheduleKey, doc->GetSchedule().ToString());
+    if (!profile.WriteProfile(kScheduleSection, kScheduleKey, stored))
+        return kError;
+    doc->GetSchedule().SetSchedule(text);
     return kFunctional;
 }
 
@@ -259,8 +269,7 @@ int CRAIDMachine::SetEmailEnable(const char* value)
         return kInvalidArgument;
     CEmail mail;
     mail.SetEnable(number != 0 ? 1 : 0);
-    StoreMailSettings(mail);
-    return kFunctional;
+    return StoreMailSettings(mail) ? kFunctional : kError;
 }
 
 int CRAIDMachine::ChangeMail(bool (CEmail::*setter)(const char*), const char* value)
@@ -268,8 +277,7 @@ int CRAIDMachine::ChangeMail(bool (CEmail::*setter)(const char*), const char* va
     CEmail mail;
     if (!(mail.*setter)(value))
         return kInvalidArgument;
-    StoreMailSettings(mail);
-    return kFunctional;
+    return StoreMailSettings(mail) ? kFunctional : kError;
 }
 
 int CRAIDMachine::SetSMTPServer(const char* value)

@@ -55,10 +55,10 @@ private:
     // Brings the mail entries up to the settings.
     void ShowMailSettings();
     // Writes the settings of mail to the profile at once, so that a change
-    // outlives an agent that is killed.
-    static void StoreMailSettings(CEmail& mail);
+    // outlives an agent that is killed; false when a write failed.
+    static bool StoreMailSettings(CEmail& mail);
     // Hands value to one setter of the mail settings and keeps them; 805
-    // when the setter refuses it.
+    // when the setter refuses it, 801 when it cannot be kept.
     static int ChangeMail(bool (CEmail::*setter)(const char*), const char* value);
     int ChangeReceiver(const char* entry, bool add);
     int SendNoticeList(CMessage* message, const char* method, bool email);

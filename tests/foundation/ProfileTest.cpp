@@ -6,14 +6,17 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -43,6 +46,35 @@ protected:
         for (auto it = fs::directory_iterator(dir); it != fs::directory_iterator(); ++it)
             ++n;
         return n;
+    }
+    // Starts a writer that rewrites K of [S] with the two values in turn,
+    // and kills it at a random moment of up to `maxDelayUs` after its first
+    // write. The writer reports every finished write, so it is killed after
+    // at least one, however slow the machine is.
+    void KillWriterMidWay(const std::string& first, const std::string& second, std::mt19937& random,
+                          unsigned maxDelayUs) const
+    {
+        int done[2];
+        ASSERT_EQ(pipe(done), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+        {
+            close(done[0]);
+            CProfile profile(path.c_str());
+            for (long i = 0;; ++i)
+            {
+                profile.WriteProfile("S", "K", (i % 2 ? first : second).c_str());
+                ASSERT_EQ(write(done[1], "w", 1), 1);
+            }
+        }
+        close(done[1]);
+        char byte;
+        ASSERT_EQ(read(done[0], &byte, 1), 1) << "the writer never got a write done";
+        usleep(random() % maxDelayUs);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        close(done[0]);
     }
 
     std::string path;
@@ -87,10 +119,9 @@ TEST_F(ProfileTest, ReadsFollowTheLineRules)
         {"no final newline", "[S]\nK=V", "S", "K", "V"},
         {"empty value", "[S]\nK=\n", "S", "K", ""},
         {"only line ends are trimmed", "[S]\nK= V \t\n", "S", "K", " V \t"},
-        {"over-long line is read in pieces of 255", "[S]\nK=" + kLong300 + "\n", "S", "K",
-         std::string(253, 'a')},
-        {"rest of an over-long line is a line of its own", "[S]\n" + std::string(255, 'x') + "J=rest\n",
-         "S", "J", "rest"},
+        {"a line of 300 is read whole", "[S]\nK=" + kLong300 + "\n", "S", "K", kLong300},
+        {"a long line is one line: no entry starts inside it", "[S]\n" + std::string(255, 'x') + "J=rest\n",
+         "S", "J", ""},
         {"empty file", "", "S", "K", ""},
     };
     for (const Case& c : cases)
@@ -176,11 +207,10 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirLine)
         WriteFile(c.file);
         {
             CProfile profile(path.c_str());
-            profile.WriteProfile(c.section, c.key, c.value);
+            EXPECT_TRUE(profile.WriteProfile(c.section, c.key, c.value)) << c.name;
         }
         EXPECT_EQ(ReadFile(), c.expected) << c.name;
-        std::string readable = std::string(c.value).substr(0, 255 - strlen(c.key) - 1);
-        EXPECT_EQ(Get(c.section, c.key), readable) << c.name << ": read back";
+        EXPECT_EQ(Get(c.section, c.key), c.value) << c.name << ": read back";
         EXPECT_EQ(FilesInDir(), 1) << c.name << ": a temporary file was left behind";
     }
 }
@@ -212,9 +242,10 @@ TEST_F(ProfileTest, WritesThatWouldBreakTheFileAreRefused)
     for (const Case& c : cases)
     {
         WriteFile(original);
+        EXPECT_FALSE(CProfile::CanStore(c.section, c.key, c.value)) << c.name;
         {
             CProfile profile(path.c_str());
-            profile.WriteProfile(c.section, c.key, c.value);
+            EXPECT_FALSE(profile.WriteProfile(c.section, c.key, c.value)) << c.name;
         }
         EXPECT_EQ(ReadFile(), original) << c.name;
     }
@@ -302,15 +333,15 @@ TEST_F(ProfileTest, FileThatCannotBeOpenedGivesNothingAndTakesNothing)
         int number = 7;
         profile.GetProfile("S", "K", value);
         profile.GetProfile("S", "K", &number);
-        profile.WriteProfile("S", "K", "v");
+        EXPECT_FALSE(profile.WriteProfile("S", "K", "v"));
         EXPECT_STREQ(value, "");
         EXPECT_EQ(number, 0);
     }
     EXPECT_FALSE(fs::exists(nowhere));
     CProfile empty("");
-    empty.WriteProfile("S", "K", "v");
+    EXPECT_FALSE(empty.WriteProfile("S", "K", "v"));
     CProfile null(nullptr);
-    null.WriteProfile("S", "K", "v");
+    EXPECT_FALSE(null.WriteProfile("S", "K", "v"));
 }
 
 // Nothing is cached, so two profiles on one file see each other's writes,
@@ -330,11 +361,13 @@ TEST_F(ProfileTest, TwoProfilesSeeEachOthersWrites)
     EXPECT_EQ(ReadFile(), "[S]\nK=2\nJ=3\n");
 }
 
+// Lines longer than the bound are seen whole as well: a "[" far into one
+// still makes it a header, and what follows it is read as usual.
 TEST_F(ProfileTest, VeryLongLinesAreReadSafely)
 {
     std::string huge(100000, 'z');
     WriteFile("[S]\nK=" + huge + "\n" + huge + "[T]\nJ=" + huge + "\nL=end\n");
-    EXPECT_EQ(Get("S", "K"), std::string(253, 'z'));
+    EXPECT_EQ(Get("S", "K"), "") << "a value too long to be read whole is not handed out";
     EXPECT_EQ(Get("T", "L"), "end");
 }
 
@@ -352,34 +385,290 @@ TEST_F(ProfileTest, WriterKilledMidWayLeavesOldOrNewFile)
     std::mt19937 random(20261210);
     for (int round = 0; round < 40; ++round)
     {
-        // The child reports every finished write, so each round kills it
-        // at a random moment after at least one write, however slow the
-        // machine is.
-        int done[2];
-        ASSERT_EQ(pipe(done), 0);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0)
-        {
-            close(done[0]);
-            CProfile profile(path.c_str());
-            for (long i = 0;; ++i)
-            {
-                profile.WriteProfile("S", "K", (i % 2 ? shortValue : longValue).c_str());
-                ASSERT_EQ(write(done[1], "w", 1), 1);
-            }
-        }
-        close(done[1]);
-        char byte;
-        ASSERT_EQ(read(done[0], &byte, 1), 1) << "round " << round << ": the writer never got a write done";
-        usleep(random() % 4000);
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        close(done[0]);
+        ASSERT_NO_FATAL_FAILURE(KillWriterMidWay(shortValue, longValue, random, 4000)) << "round " << round;
         std::string now = ReadFile();
         ASSERT_TRUE(now == oldFile || now == newFile) << "round " << round << ": " << now.size() << " bytes";
         std::string value = Get("S", "K");
         ASSERT_TRUE(value == shortValue || value == longValue);
         ASSERT_EQ(Get("S", "after"), "2");
+    }
+}
+
+namespace
+{
+// The longest value that `key` may have: its line, "=" and line end
+// included, is as long as a line may be.
+std::string LongestValue(const std::string& key, char fill)
+{
+    return std::string(CProfile::kMaxLine - key.size() - 2, fill);
+}
+
+// A profile of hand-written long entries among short ones, CRLF lines and
+// text that is no entry.
+std::string LongEntriesFile()
+{
+    return "; " + std::string(1000, 'c') + "\n[E-Mail log]\nEmailID=\"" + std::string(300, 'n') +
+           "\" <me@example.com>\nReceiptor-1=\"" + std::string(4000, 'r') + "\" <r@example.com>\r\n\n[S]\nK=" +
+           LongestValue("K", 'k') + "\nJ=1\n";
+}
+}
+
+TEST_F(ProfileTest, LongEntriesAreReadAndWrittenWhole)
+{
+    struct Case
+    {
+        const char* section;
+        const char* key;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"E-Mail log", "EmailID", "\"" + std::string(300, 'n') + "\" <me@example.com>"},
+        {"E-Mail log", "Receiptor-1", "\"" + std::string(4000, 'r') + "\" <r@example.com>\r"},
+        {"S", "K", LongestValue("K", 'k')},
+        {"S", "J", "1"},
+    };
+    const std::string original = LongEntriesFile();
+    WriteFile(original);
+    for (const Case& c : cases)
+    {
+        CProfile profile(path.c_str());
+        CString value;
+        EXPECT_EQ(profile.GetProfile(c.section, c.key, value), CProfile::kWhole) << c.key;
+        EXPECT_EQ(std::string(value.GetBuffer()), c.value) << c.key;
+    }
+    // Writing each value back as it was read, and writing other entries,
+    // changes nothing of them.
+    for (const Case& c : cases)
+    {
+        CProfile profile(path.c_str());
+        EXPECT_TRUE(profile.WriteProfile(c.section, c.key, c.value.c_str())) << c.key;
+    }
+    EXPECT_EQ(ReadFile(), original);
+    {
+        CProfile profile(path.c_str());
+        EXPECT_TRUE(profile.WriteProfile("S", "J", "2"));
+        EXPECT_TRUE(profile.WriteProfile("E-Mail log", "SMTP", "127.0.0.1"));
+    }
+    std::string expected = original;
+    expected.replace(expected.find("J=1"), 3, "J=2");
+    expected.insert(expected.find("[S]"), "SMTP=127.0.0.1\n");
+    EXPECT_EQ(ReadFile(), expected);
+    EXPECT_EQ(FilesInDir(), 1);
+}
+
+// A value longer than a line may be is refused whole: nothing of it is
+// written, and what was there stays.
+TEST_F(ProfileTest, ValuesOverTheBoundAreRefusedAndNothingIsWritten)
+{
+    struct Case
+    {
+        const char* name;
+        std::string section;
+        std::string key;
+        std::string value;
+        bool stored;
+    };
+    const std::string longSection(CProfile::kMaxLine - 3, 's');
+    const Case cases[] = {
+        {"the longest value", "S", "K", LongestValue("K", 'v'), true},
+        {"one byte over", "S", "K", LongestValue("K", 'v') + "v", false},
+        {"far over", "S", "K", std::string(200000, 'v'), false},
+        {"a long key leaves less room", "S", std::string(100, 'k'), LongestValue("K", 'v'), false},
+        {"the longest section", longSection, "K", "v", true},
+        {"a section over the bound", longSection + "s", "K", "v", false},
+    };
+    const std::string original = "[S]\nK=old\n";
+    for (const Case& c : cases)
+    {
+        WriteFile(original);
+        EXPECT_EQ(CProfile::CanStore(c.section.c_str(), c.key.c_str(), c.value.c_str()), c.stored) << c.name;
+        {
+            CProfile profile(path.c_str());
+            EXPECT_EQ(profile.WriteProfile(c.section.c_str(), c.key.c_str(), c.value.c_str()), c.stored)
+                << c.name;
+        }
+        if (c.stored)
+        {
+            EXPECT_EQ(Get(c.section.c_str(), c.key.c_str()), c.value) << c.name;
+        }
+        else
+        {
+            EXPECT_EQ(ReadFile(), original) << c.name;
+        }
+        EXPECT_EQ(FilesInDir(), 1) << c.name;
+    }
+}
+
+// An entry that cannot be read whole (longer than a line may be, or with a
+// NUL byte in it) is found but its value is not handed out, so a caller
+// cannot write it back cut; other writes keep its line byte for byte, and
+// a write of its own key replaces the whole line.
+TEST_F(ProfileTest, EntriesThatCannotBeReadWholeAreNeverHandedOutCut)
+{
+    struct Case
+    {
+        const char* name;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"over the bound", "K=" + std::string(CProfile::kMaxLine, '7') + "\n"},
+        {"over the bound, last line without its end", "K=" + std::string(CProfile::kMaxLine, '7')},
+        {"a NUL byte", std::string("K=12\0rest\n", 10)},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string file = "[A]\nX=1\n[S]\n" + c.line;
+        WriteFile(file);
+        {
+            CProfile profile(path.c_str());
+            CString text("stale");
+            int number = 5;
+            EXPECT_EQ(profile.GetProfile("S", "K", text), CProfile::kCut) << c.name;
+            EXPECT_STREQ(text, "") << c.name;
+            EXPECT_EQ(profile.GetProfile("S", "K", &number), CProfile::kCut) << c.name;
+            EXPECT_EQ(number, 0) << c.name;
+            EXPECT_EQ(profile.GetProfile("S", "missing", text), CProfile::kMissing) << c.name;
+            EXPECT_EQ(profile.GetProfile("A", "X", text), CProfile::kWhole) << c.name;
+            EXPECT_TRUE(profile.WriteProfile("A", "X", "2")) << c.name;
+        }
+        EXPECT_EQ(ReadFile(), "[A]\nX=2\n[S]\n" + c.line) << c.name;
+        {
+            CProfile profile(path.c_str());
+            EXPECT_TRUE(profile.WriteProfile("S", "J", "after")) << c.name;
+        }
+        EXPECT_EQ(Get("S", "J"), "after") << c.name;
+        {
+            CProfile profile(path.c_str());
+            EXPECT_TRUE(profile.WriteProfile("S", "K", "new")) << c.name;
+        }
+        EXPECT_EQ(Get("S", "K"), "new") << c.name;
+        EXPECT_EQ(ReadFile().find('7'), std::string::npos) << c.name << ": the whole old line went";
+    }
+}
+
+namespace
+{
+struct Leftover
+{
+    const char* name;
+    bool removed;
+};
+
+// Makes what the name stands for in `dir`: "link" files are symbolic links
+// to a file of their own, "dir" ones directories, "held" ones files that a
+// writer holds locked (on the descriptor given back), "uid" ones files of
+// another user; the rest plain files of ours.
+int MakeLeftover(const std::string& dir, const std::string& name)
+{
+    const std::string path = dir + "/" + name;
+    if (name.find("link") != std::string::npos)
+    {
+        std::ofstream(dir + "/target-of-" + name) << "kept";
+        EXPECT_EQ(symlink((dir + "/target-of-" + name).c_str(), path.c_str()), 0);
+        return -1;
+    }
+    if (name.find("dir") != std::string::npos)
+    {
+        EXPECT_EQ(mkdir(path.c_str(), 0700), 0);
+        return -1;
+    }
+    std::ofstream(path) << "half a profile";
+    if (name.find("uid") != std::string::npos)
+    {
+        EXPECT_EQ(chown(path.c_str(), 12345, 12345), 0) << "the tests run as root";
+    }
+    if (name.find("held") == std::string::npos)
+        return -1;
+    int fd = open(path.c_str(), O_RDONLY);
+    EXPECT_EQ(flock(fd, LOCK_EX), 0);
+    return fd;
+}
+
+const Leftover kLeftovers[] = {
+    {"test.rc.AbC123", true},
+    {"test.rc.zz9XY0", true},
+    {"test.rc.link01", false},
+    {"test.rc.dir001", false},
+    {"test.rc.held01", false},
+    {"test.rc.uid001", false},
+    {"test.rc.abc", false},
+    {"test.rc.AbC1234", false},
+    {"test.rc.AB-123", false},
+    {"test.rcXAbC123", false},
+    {"other.rc.AbC123", false},
+};
+}
+
+// What killed writers left beside the profile goes, at the caller's word
+// and before every rewrite; nothing else does.
+TEST_F(ProfileTest, LeftoversOfKilledRewritesAreRemovedAndNothingElse)
+{
+    const bool throughWrite[] = {false, true};
+    for (bool write : throughWrite)
+    {
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        WriteFile("[S]\nK=1\n");
+        std::vector<int> held;
+        for (const Leftover& l : kLeftovers)
+            held.push_back(MakeLeftover(dir, l.name));
+        if (write)
+        {
+            CProfile profile(path.c_str());
+            EXPECT_TRUE(profile.WriteProfile("S", "K", "2"));
+        }
+        else
+            CProfile::RemoveLeftovers(path.c_str());
+        for (const Leftover& l : kLeftovers)
+            EXPECT_EQ(fs::exists(fs::symlink_status(dir + "/" + l.name)), !l.removed)
+                << l.name << (write ? " (before a rewrite)" : "");
+        EXPECT_EQ(Take(dir + "/target-of-test.rc.link01"), "kept");
+        for (int fd : held)
+        {
+            if (fd >= 0)
+                close(fd);
+        }
+    }
+}
+
+// Writers killed in the middle of rewrites of a large profile leave their
+// temporary files; the next rewrite takes every one of them away.
+TEST_F(ProfileTest, TheNextRewriteRemovesWhatKilledWritersLeft)
+{
+    WriteFile("[S]\nK=0\n[T]\n" + std::string(2 << 20, '#') + "\n");
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 12; ++round)
+    {
+        ASSERT_NO_FATAL_FAILURE(KillWriterMidWay("a", "b", random, 30000)) << "round " << round;
+        {
+            CProfile profile(path.c_str());
+            ASSERT_TRUE(profile.WriteProfile("S", "K", "after"));
+        }
+        ASSERT_EQ(FilesInDir(), 1) << "round " << round;
+        ASSERT_EQ(Get("S", "K"), "after");
+    }
+}
+
+// Every rewrite puts a new file under the profile's name, so another hard
+// link to the old file keeps the old contents, whole; the README and the
+// agent's man page say so.
+TEST_F(ProfileTest, ARewriteSplitsAHardLinkedProfileAsTheDocumentsSay)
+{
+    WriteFile("[S]\nK=1\n");
+    const std::string other = dir + "/other.rc";
+    ASSERT_EQ(link(path.c_str(), other.c_str()), 0);
+    {
+        CProfile profile(path.c_str());
+        EXPECT_TRUE(profile.WriteProfile("S", "K", "2"));
+    }
+    EXPECT_EQ(ReadFile(), "[S]\nK=2\n");
+    EXPECT_EQ(Take(other), "[S]\nK=1\n");
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u);
+    for (const char* document : {"/README.md", "/dist/man/dorvik.8"})
+    {
+        const std::string text = Take(std::string(TAVRINE_SOURCE_DIR) + document);
+        EXPECT_NE(text.find("hard link"), std::string::npos) << document;
     }
 }

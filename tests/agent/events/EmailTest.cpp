@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -467,10 +468,72 @@ TEST(EmailSettingsTest, SettingsLiveFromTheFirstObjectToTheLast)
     EXPECT_EQ(Stored("SMTP"), "10.0.0.2");
     EXPECT_EQ(Stored("NumOfReceiptor"), "1");
     EXPECT_EQ(Stored("Receiptor-1"), "<c@x.y>");
-    EXPECT_EQ(Stored("Receiptor-3"), "<c@x.y>") << "keys beyond the count stay as they were";
+    EXPECT_EQ(Stored("Receiptor-3"), "") << "a key beyond the count holds no receiver that a count could bring back";
     EXPECT_EQ(Stored("EnableEmail"), "0");
     EXPECT_EQ(CEmail::m_iRef, 0);
     EXPECT_FALSE(CEmail::m_bInited);
     EXPECT_TRUE(CEmail::m_UserList.IsEmpty());
+}
+// Entries too long to be read whole are left as they stand by every save:
+// a new identity replaces the long one, but receivers that cannot all be
+// read are not changed at all. Values too long for the profile are refused.
+TEST(EmailSettingsTest, EntriesTooLongToReadAreNeverWrittenBackCut)
+{
+    RequireSandbox();
+    const std::string huge(CProfile::kMaxLine, 'h');
+    const std::string file = "[E-Mail log]\nSMTP=10.0.0.1\nEmailID=\"" + huge + "\" <me@x.y>\nNumOfReceiptor=2\n"
+                             "Receiptor-1=<a@x.y>\nReceiptor-2=\"" + huge + "\" <b@x.y>\nEnableEmail=1\n";
+    std::ofstream("/etc/tavrine/Dorvik.rc", std::ios::binary) << file;
+    {
+        CEmail mail;
+        CString text("x");
+        mail.GetEmailID(text);
+        EXPECT_STREQ(text, "");
+        mail.ToString(text);
+        EXPECT_STREQ(text, "<a@x.y>");
+        EXPECT_FALSE(mail.AddReceiver("<c@x.y>"));
+        EXPECT_FALSE(mail.RemoveReceiver("<a@x.y>"));
+        EXPECT_FALSE(mail.SetEmailID(("\"" + huge + "\" <me@x.y>").c_str()));
+        EXPECT_FALSE(mail.SetSMTPServer(huge.c_str()));
+        EXPECT_TRUE(mail.SetSMTPServer("10.0.0.2"));
+    }
+    std::string expected = file;
+    expected.replace(expected.find("10.0.0.1"), 8, "10.0.0.2");
+    EXPECT_EQ(ReadBytes("/etc/tavrine/Dorvik.rc"), expected);
+    {
+        CEmail mail;
+        EXPECT_TRUE(mail.SetEmailID("\"Me\" <me@x.y>"));
+    }
+    EXPECT_EQ(Stored("EmailID"), "\"Me\" <me@x.y>");
+    EXPECT_NE(ReadBytes("/etc/tavrine/Dorvik.rc").find("Receiptor-2=\"" + huge + "\" <b@x.y>\n"), std::string::npos);
+    CEmail mail;
+    EXPECT_FALSE(mail.CanAddReceiver(("\"" + huge + "\" <c@x.y>").c_str()));
+    EXPECT_TRUE(mail.CanAddReceiver("<c@x.y>"));
+}
+
+// Settings that cannot be written are reported, and read again they show
+// what the profile holds.
+TEST(EmailSettingsTest, ASaveThatCannotBeWrittenIsReported)
+{
+    RequireSandbox();
+    // The agent document made the profile at start; a full disk takes its place.
+    std::filesystem::remove_all("/etc/tavrine");
+    FullDisk disk("/etc/tavrine");
+    {
+        CProfile profile;
+        ASSERT_TRUE(profile.WriteProfile("E-Mail log", "SMTP", "10.0.0.1"));
+    }
+    {
+        CEmail mail;
+        disk.Fill();
+        EXPECT_TRUE(mail.SetSMTPServer("10.0.0.2"));
+        EXPECT_FALSE(mail.SaveSetting());
+        mail.InitSetting();
+        CString server;
+        mail.GetSMTPServer(server);
+        EXPECT_STREQ(server, "10.0.0.1");
+    }
+    disk.Free();
+    EXPECT_EQ(Stored("SMTP"), "10.0.0.1");
 }
 } // namespace

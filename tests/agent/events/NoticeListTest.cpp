@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,20 @@ TEST(NoticeListTest, DocumentStoresOnlyValidLists)
     EXPECT_EQ(StoredList("ReportNotice"), "0");
     EXPECT_TRUE(g_AgentDoc.GetReportNoticeList(list));
     EXPECT_STREQ(list, "0");
+}
+
+// A list that cannot be written is not reported as stored.
+TEST(NoticeListTest, AListThatCannotBeWrittenIsReported)
+{
+    RequireSandbox();
+    // The agent document made the profile at start; a full disk takes its place.
+    std::filesystem::remove_all("/etc/tavrine");
+    FullDisk disk("/etc/tavrine");
+    ASSERT_TRUE(g_AgentDoc.SetEmailNoticeList("1@512"));
+    disk.Fill();
+    EXPECT_FALSE(g_AgentDoc.SetEmailNoticeList("1@513"));
+    disk.Free();
+    EXPECT_EQ(StoredList("EmailNotice"), "1@512");
 }
 
 TEST(NoticeListTest, EventsAreReportedWhenTheirIdIsListed)

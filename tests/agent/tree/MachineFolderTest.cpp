@@ -13,6 +13,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +37,14 @@ const char kError[] = "801@Error";
 const char kDenied[] = "802@Access Denied";
 const char kNotFound[] = "803@Not found";
 const char kInvalid[] = "805@Invalid argument";
+
+std::string ReadProfile()
+{
+    std::ifstream in("/etc/tavrine/Dorvik.rc", std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
 
 std::string Stored(const char* section, const char* key)
 {
@@ -67,6 +77,20 @@ public:
     }
 
 protected:
+    // Stops the agent with SIGTERM, as its service does.
+    void StopAgent()
+    {
+        m_agent->Signal(SIGTERM);
+        ASSERT_EQ(m_agent->WaitExit(), 0) << m_agent->Stderr();
+    }
+    // Starts the agent anew, the connection logged on to it.
+    void StartAgent()
+    {
+        m_agent.reset(new AgentProcess({}));
+        ASSERT_TRUE(m_agent->WaitForStdout(kRunningText)) << m_agent->Stdout();
+        ASSERT_TRUE(agenttest::ConnectToAgent(m_c));
+    }
+
     halsen::Connection m_c;
 };
 
@@ -128,7 +152,7 @@ TEST_F(MachineFolderTest, RootSettingsAndMethodsAnswerWithTheirCodes)
         Answer("GetEmailNoticeList", "1@512"),
         Invoke("SetReportNoticeList@2@256@257", kDone),
         Answer("GetReportNoticeList", "2@256@257"),
-        Answer("GetVerifySchedule", "0"),
+        Answer("GetVerifySchedule", ""),
         Invoke("SetVerifySchedule@1@9@5", kInvalid),
         Invoke("SetVerifySchedule@1@4@0", kInvalid),
         Invoke("SetVerifySchedule@1@2@0@23@0", kDone),
@@ -143,6 +167,92 @@ TEST_F(MachineFolderTest, RootSettingsAndMethodsAnswerWithTheirCodes)
     EXPECT_EQ(Stored("E-Mail log", "Receiptor-1"), ann);
     EXPECT_EQ(Stored("LogEvent", "EmailNotice"), "1@512");
     EXPECT_EQ(Stored("GetVerifySchedule", "GetVerifySchedule"), "1@2@0@23@0");
+}
+
+// With the schedule off the reply's text is empty, while the profile keeps
+// the schedule's own form.
+TEST_F(MachineFolderTest, AScheduleThatIsOffIsToldByAnEmptyText)
+{
+    Run({
+        Answer("GetVerifySchedule", ""),
+        Invoke("SetVerifySchedule@1@4@30", kDone),
+        Answer("GetVerifySchedule", "1@4@30"),
+        Invoke("SetVerifySchedule@0", kDone),
+        Answer("GetVerifySchedule", ""),
+    });
+    EXPECT_EQ(Stored("GetVerifySchedule", "GetVerifySchedule"), "0");
+}
+
+// A value the profile cannot hold ("[" would make its line a section
+// header) is refused with 805 and changes nothing; a removed receiver's key
+// is blanked, so that no later count brings the receiver back, not even
+// after a restart.
+TEST_F(MachineFolderTest, RefusedValuesChangeNothingAndRemovedReceiversStayGone)
+{
+    const std::string a = "\"A\" <a@example.com>", b = "\"B\" <b@example.com>", e = "\"E\" <e@example.com>";
+    Run({
+        Invoke("AddReceiptor@A <a@example.com>", kDone),
+        Invoke("AddReceiptor@B <b@example.com>", kDone),
+        Invoke("AddReceiptor@C <c@example.com>", kDone),
+        Invoke("DelReceiptor@C <c@example.com>", kDone),
+        Invoke("AddReceiptor@\"[Ops] D\" <d@example.com>", kInvalid),
+        Invoke("AddReceiptor@D <d@[127.0.0.1]>", kInvalid),
+        Get("ReceiptorList", "ReceiptorList@prw@" + a + "," + b),
+        Set("EmailID@Me <me@example.com>", kDone),
+        Set("EmailID@\"[Ops] Me\" <me@example.com>", kInvalid),
+        Get("EmailID", "EmailID@prw@\"Me\" <me@example.com>"),
+    });
+    EXPECT_EQ(Stored("E-Mail log", "NumOfReceiptor"), "2");
+    EXPECT_EQ(Stored("E-Mail log", "Receiptor-3"), "");
+    EXPECT_EQ(Stored("E-Mail log", "EmailID"), "\"Me\" <me@example.com>");
+    ASSERT_NO_FATAL_FAILURE(StopAgent());
+    ASSERT_NO_FATAL_FAILURE(StartAgent());
+    Run({
+        Get("ReceiptorList", "ReceiptorList@prw@" + a + "," + b),
+        Invoke("AddReceiptor@E <e@example.com>", kDone),
+        Get("ReceiptorList", "ReceiptorList@prw@" + a + "," + b + "," + e),
+    });
+    EXPECT_EQ(Stored("E-Mail log", "Receiptor-3"), e);
+}
+
+// Entries far longer than a line used to be read are kept whole: written
+// by hand, they survive starts, stops and the agent's own writes of the
+// same section byte for byte, and a long identity set by a server is
+// stored whole.
+TEST_F(MachineFolderTest, LongEntriesSurviveStartsStopsAndWritesWhole)
+{
+    const std::string id = "\"" + std::string(300, 'n') + "\" <me@example.com>";
+    const std::string handWritten = "[E-Mail log]\nSMTP=127.0.0.1\nEmailID=" + id +
+                                    "\nNumOfReceiptor=1\nReceiptor-1=\"" + std::string(2000, 'r') +
+                                    "\" <r@example.com>\nEnableEmail=0\n; " + std::string(3000, 'c') + "\r\n";
+    ASSERT_NO_FATAL_FAILURE(StopAgent());
+    {
+        std::ofstream("/etc/tavrine/Dorvik.rc", std::ios::binary | std::ios::trunc);
+        agenttest::UseDevice("Dev", TEST_PLUGIN_PATH);
+        std::ofstream profile("/etc/tavrine/Dorvik.rc", std::ios::binary | std::ios::app);
+        profile << handWritten;
+    }
+    for (int round = 0; round < 2; ++round)
+    {
+        SCOPED_TRACE("start " + std::to_string(round + 1));
+        ASSERT_NO_FATAL_FAILURE(StartAgent());
+        Run({
+            Get("EmailID", "EmailID@prw@" + id),
+            Set("bEmailEnable@0", kDone),
+            Invoke("SetReportNoticeList@1@256", kDone),
+        });
+        EXPECT_NE(ReadProfile().find(handWritten), std::string::npos) << "while running";
+        ASSERT_NO_FATAL_FAILURE(StopAgent());
+        EXPECT_NE(ReadProfile().find(handWritten), std::string::npos) << "after the stop";
+    }
+
+    ASSERT_NO_FATAL_FAILURE(StartAgent());
+    const std::string longer = std::string(300, 'x') + " <me@example.com>";
+    Run({
+        Set("EmailID@" + longer, kDone),
+        Get("EmailID", "EmailID@prw@\"" + longer.substr(0, 300) + "\" <me@example.com>"),
+    });
+    EXPECT_EQ(Stored("E-Mail log", "EmailID"), "\"" + longer.substr(0, 300) + "\" <me@example.com>");
 }
 
 TEST_F(MachineFolderTest, AReceiverChangeTellsTheServers)

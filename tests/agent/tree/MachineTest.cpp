@@ -2,6 +2,8 @@
 // and the pace of the tree's tick.
 
 #include "CAgentDoc.h"
+#include "CEmail.h"
+#include "CProfile.h"
 #include "CRAIDMachine.h"
 #include "TestRivers.h"
 
@@ -98,6 +100,25 @@ TEST_F(MachineTest, TheTreeIsWalkedOncePerIntervalAndWhenTheClockGoesBack)
         m_pMachine->OnClockTick(step.now);
         EXPECT_EQ(step.ticks, m_pCounter->m_nTicks) << "at " << step.now;
     }
+}
+
+// A value longer than a line of the profile may be is refused whole, and
+// the settings stay as they were.
+TEST_F(MachineTest, ValuesTooLongForTheProfileAreRefused)
+{
+    const std::string name(CProfile::kMaxLine, 'n');
+    EXPECT_EQ(805, m_pMachine->OnSetProperty("EmailID", (name + " <me@example.com>").c_str(), 64));
+    EXPECT_EQ(805, m_pMachine->InvokeDispatch(nullptr, "AddReceiptor", (name + " <r@example.com>").c_str()));
+    EXPECT_EQ(800, m_pMachine->OnSetProperty("EmailID", "Me <me@example.com>", 64));
+    CEmail mail;
+    CString text;
+    mail.GetEmailID(text);
+    EXPECT_STREQ(text, "\"Me\" <me@example.com>");
+    mail.ToString(text);
+    EXPECT_STREQ(text, "");
+    CProfile profile;
+    profile.GetProfile("E-Mail log", "NumOfReceiptor", text);
+    EXPECT_STREQ(text, "0");
 }
 
 TEST_F(MachineTest, ANewPollFrequencyPacesTheTick)
