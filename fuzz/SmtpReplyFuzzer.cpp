@@ -9,8 +9,8 @@
 // line holding a lone "." is followed by nothing but "QUIT".
 
 #include "CEmail.h"
+#include "CSocket.h"
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
 #include <netinet/in.h>
@@ -31,23 +31,22 @@ const int kCommandWaitMs = 10;
 const int kCloseWaitMs = 2000;
 const char kReceivers[][40] = {"\"One\" <one@example.test>", "\"Two\" <two@example.test>"};
 
-int g_nListener = -1;
-
-void OpenListener()
+// The mail server's port, bound on every address of the sandbox's own
+// network, which has the loopback only.
+int OpenListener()
 {
-    g_nListener = socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1;
-    setsockopt(g_nListener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(CEmail::kSmtpPort);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(g_nListener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(g_nListener, 4) != 0)
+    static CSocket listener;
+    listener.Socket(SOCK_STREAM);
+    if (listener.Bind(CEmail::kSmtpPort) != 0)
     {
-        perror("smtp fuzz: port 25 on the loopback (run it in tools/sandbox)");
+        perror("smtp fuzz: port 25 (run it in tools/sandbox)");
         abort();
     }
+    listener.Listen(4);
+    return listener.GetSd();
 }
+
+int g_nListener = -1;
 
 enum Read
 {
@@ -140,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
         CEmail::m_EmailID = "\"Agent\" <agent@example.test>";
         for (const char* receiver : kReceivers)
             settings.AddReceiver(receiver);
-        OpenListener();
+        g_nListener = OpenListener();
         return true;
     }();
     (void)ready;
