@@ -1,0 +1,123 @@
+// Replies longer than a connection may hold unsent (an event log of
+// 100000 events, a folder of some megabytes) reach a peer that reads them
+// whole, while a peer that stops reading is still dropped and the others
+// go on being served.
+
+#include "AgentConnection.h"
+#include "CLog.h"
+#include "HalsenClient.h"
+#include "TestPluginAgent.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+#include <string>
+
+namespace
+{
+using agenttest::Ask;
+using agenttest::Reply;
+
+const int kEvents = 100000;
+const int kBigEntries = 4000;
+
+std::string EventText(int i)
+{
+    return std::to_string(512 + i % 3) + "@" + std::to_string(1700000000 + i) + "@1@Disk Set Down@event number " +
+           std::to_string(i);
+}
+
+// The adapter folder's log, written as the agent writes it, before the
+// agent starts.
+class LongReplyTest : public TestPluginAgent
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TESTRIVER_BIG_ENTRIES", std::to_string(kBigEntries).c_str(), 1);
+        for (int i = 0; i < kEvents; ++i)
+            ASSERT_TRUE(CLog(nullptr, "/Dev/MVP1", EventText(i).c_str()).Store()) << i;
+        TestPluginAgent::SetUp();
+    }
+
+    void TearDown() override { unsetenv("TESTRIVER_BIG_ENTRIES"); }
+
+    // A connection that logs on, goes to the adapter folder and asks for
+    // its whole log, and then reads nothing. Its receive buffer is small,
+    // so that the kernel cannot take the reply in its stead.
+    static int AskAndNeverRead()
+    {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        const int size = 4096;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(halsen::kAgentPort);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            return -1;
+        const unsigned long location[2] = {0, 0};
+        const std::string credential = halsen::EncodeCredential(logontest::kAdmin, logontest::kAdminPassword);
+        std::string requests;
+        int stamp = 1;
+        for (const auto& r : {std::make_pair(halsen::kAccess, halsen::LogonBody(location, credential)),
+                              std::make_pair(halsen::kCd, std::string("Dev")),
+                              std::make_pair(halsen::kCd, std::string("MVP1")),
+                              std::make_pair(halsen::kInvoke, std::string("ReadEvent@0@0@0"))})
+        {
+            halsen::Packet request;
+            request.command = r.first;
+            request.stamp = stamp++;
+            request.body = r.second;
+            requests += halsen::Encode(request);
+        }
+        return send(fd, requests.data(), requests.size(), 0) == static_cast<ssize_t>(requests.size()) ? fd : -1;
+    }
+};
+
+TEST_F(LongReplyTest, AReaderGetsEveryLineAndAPeerThatStopsReadingIsDropped)
+{
+    const int stalled = AskAndNeverRead();
+    ASSERT_GE(stalled, 0);
+    halsen::Connection reader;
+    ASSERT_TRUE(agenttest::ConnectToAgent(reader));
+
+    ASSERT_EQ(Ask(reader, halsen::kCd, "Dev").finish, "800@Functional");
+    ASSERT_EQ(Ask(reader, halsen::kCd, "MVP1").finish, "800@Functional");
+    const Reply events = Ask(reader, halsen::kInvoke, "ReadEvent@0@0@0", 120000);
+    EXPECT_EQ(events.finish, "800@Functional");
+    ASSERT_EQ(events.lines.size(), static_cast<size_t>(kEvents + 2));
+    EXPECT_EQ(events.lines[0], "ReadEvent@0@" + EventText(kEvents - 1)) << "newest first";
+    EXPECT_EQ(events.lines[kEvents - 1], "ReadEvent@0@" + EventText(0));
+    EXPECT_EQ(events.lines[kEvents].compare(0, 20, "ReadEvent@255@256@0@"), 0) << events.lines[kEvents];
+    EXPECT_EQ(events.lines[kEvents + 1], "800@Functional@" + events.lines[kEvents]);
+
+    const Reply oldest = Ask(reader, halsen::kInvoke, "ReadEvent@0@-3@0");
+    ASSERT_EQ(oldest.lines.size(), 5u);
+    EXPECT_EQ(oldest.lines[0], "ReadEvent@0@" + EventText(0));
+    EXPECT_EQ(oldest.lines[2], "ReadEvent@0@" + EventText(2));
+
+    ASSERT_EQ(Ask(reader, halsen::kCd, "\\").finish, "800@Functional");
+    ASSERT_EQ(Ask(reader, halsen::kCd, "Dev").finish, "800@Functional");
+    const Reply dir = Ask(reader, halsen::kDir, "", 60000);
+    EXPECT_EQ(dir.finish, "800@Functional");
+    size_t big = 0;
+    for (const std::string& line : dir.lines)
+        big += line.compare(0, 3, "Big") == 0 && line.size() > 900;
+    EXPECT_EQ(big, static_cast<size_t>(kBigEntries));
+    EXPECT_EQ(Ask(reader, halsen::kGet, "Model").finish, "0@Functional") << "the reader is served on";
+
+    EXPECT_TRUE(m_agent->WaitForStdout("127.0.0.1 does not read its replies: none taken for 30 seconds, "
+                                       "connection dropped\n",
+                                       60000))
+        << m_agent->Stdout().substr(0, 2000);
+    EXPECT_EQ(m_agent->Stdout().find("more than 1048576 bytes wait"), std::string::npos);
+    EXPECT_EQ(Ask(reader, halsen::kGet, "Model").finish, "0@Functional");
+    close(stalled);
+}
+} // namespace
