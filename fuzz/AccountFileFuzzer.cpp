@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the agent as its account file and drives the
 // operations that read it: logon, enumeration, rights and handle checks.
 
+#include "CAccountFile.h"
 #include "CAccountManager.h"
 
 #include <cstdio>
@@ -13,7 +14,7 @@ CAccountManager& Manager()
 {
     static CAccountManager am;
     static std::string path = "/tmp/fuzz-account-" + std::to_string(getpid()) + ".pwd";
-    CAccountManager::m_AccountDataBase = path.c_str();
+    CAccountFile::m_AccountDataBase = path.c_str();
     return am;
 }
 
@@ -40,7 +41,7 @@ void Explore(CAccountManager& am, void* user)
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
     CAccountManager& am = Manager();
-    FILE* f = fopen(CAccountManager::m_AccountDataBase, "wb");
+    FILE* f = fopen(CAccountFile::m_AccountDataBase, "wb");
     if (!f)
         return 0;
     fwrite(data, 1, size, f);

@@ -5,6 +5,7 @@
 //
 // Exit status: 0 when the file is sound, 1 when a check fails, 2 on bad use.
 
+#include "CAccountFile.h"
 #include "CAccountManager.h"
 #include "CHashMD5.h"
 
@@ -60,18 +61,6 @@ Bytes Take(tagSTREAMBUF& b)
     return out;
 }
 
-// Splits exactly count records of the tag out of in.
-bool Split(tagSTREAMBUF in, ASN1* out, unsigned long count, unsigned char tag)
-{
-    unsigned long parsed = 0;
-    if (!in.data || CAccountManager::ASN1ParseRecord(in, out, count, &parsed) != 0 || parsed != count)
-        return false;
-    for (unsigned long i = 0; i < count; ++i)
-        if (out[i].tag != tag)
-            return false;
-    return true;
-}
-
 bool ReadLayout(const Bytes& f, Layout& l)
 {
     if (f.size() < 48 || f[0] != '0' || f[1] != 4 || f[6] != '1' || f[7] != 4)
@@ -90,7 +79,7 @@ bool ReadLayout(const Bytes& f, Layout& l)
 bool OpenList(const Bytes& f, size_t offset, size_t end, const Bytes& key, Bytes& plain)
 {
     ASN1 record{};
-    if (!Split(View(f, offset, end - offset), &record, 1, '8'))
+    if (CAccountFile::ParseExactly(View(f, offset, end - offset), &record, 1, '8') != 0)
         return false;
     tagSTREAMBUF out{};
     if (CAccountManager::AM_DES_decode(View(key, 0, key.size()), record.value, out) != 0)
@@ -117,7 +106,7 @@ bool Unlock(const Bytes& f, const Layout& l, std::vector<User>& users, const Byt
         if (CAccountManager::AM_DES_decode(View(password, 0, password.size()), users[i].parts[0].value, ring) != 0)
             continue;
         Bytes plain = Take(ring);
-        if (!Split(View(plain, 0, plain.size() - 1), keys, 4, '5'))
+        if (CAccountFile::ParseExactly(View(plain, 0, plain.size() - 1), keys, 4, '5') != 0)
             continue;
         tagSTREAMBUF blob = users[i].parts[3].value, opened{}, key{};
         if (!blob.length || CAccountManager::RSAPublicDecrypt(blob, opened, keys[3].value) != 0)
@@ -131,11 +120,11 @@ bool Unlock(const Bytes& f, const Layout& l, std::vector<User>& users, const Byt
         return false;
     ASN1 sealed{}, inner{};
     tagSTREAMBUF out{};
-    if (!Split(View(f, l.right + 16, 96), &sealed, 1, '7') ||
+    if (CAccountFile::ParseExactly(View(f, l.right + 16, 96), &sealed, 1, '7') != 0 ||
         CAccountManager::RSAPrivateDecrypt(sealed.value, out, View(s.adminPrivate, 0, s.adminPrivate.size())) != 0)
         return false;
     Bytes plain = Take(out);
-    if (plain.empty() || !Split(View(plain, 0, plain.size()), &inner, 1, '7'))
+    if (plain.empty() || CAccountFile::ParseExactly(View(plain, 0, plain.size()), &inner, 1, '7') != 0)
         return false;
     s.adminPassword = Copy(inner.value);
     return true;
@@ -150,7 +139,7 @@ bool ReadUsers(const Bytes& f, const Layout& l, std::vector<User>& users)
         u.digest.assign(f.begin() + l.index + 16 * i, f.begin() + l.index + 16 * (i + 1));
         ASN1 record{};
         unsigned long parsed = 0;
-        if (CAccountManager::ASN1ParseRecord(View(f, at, l.name - at), &record, 1, &parsed) != 0 || parsed != 1 ||
+        if (CAccountFile::ASN1ParseRecord(View(f, at, l.name - at), &record, 1, &parsed) != 0 || parsed != 1 ||
             record.tag != '2')
             return false;
         size_t length = size_t(record.value.data - (f.data() + at)) + record.value.length;
@@ -161,8 +150,8 @@ bool ReadUsers(const Bytes& f, const Layout& l, std::vector<User>& users)
     for (User& u : users)
     {
         ASN1 record{};
-        CAccountManager::ASN1ParseRecord(View(u.record, 0, u.record.size()), &record, 1);
-        if (!Split(record.value, u.parts, 4, '6'))
+        CAccountFile::ASN1ParseRecord(View(u.record, 0, u.record.size()), &record, 1);
+        if (CAccountFile::ParseExactly(record.value, u.parts, 4, '6') != 0)
             return false;
     }
     return true;
@@ -174,10 +163,10 @@ void PrintUsers(const Bytes& f, const Layout& l, std::vector<User>& users, const
     ASN1 none{};
     std::vector<ASN1> nameList(users.size() + 1, none), rightList(users.size() + 1, none);
     if (!OpenList(f, l.nameList, l.right, s.dbKey, names) ||
-        !Split(View(names, 0, names.size()), nameList.data(), users.size(), '3'))
+        CAccountFile::ParseExactly(View(names, 0, names.size()), nameList.data(), users.size(), '3') != 0)
         Problem("name list does not open with the database key");
     if (!OpenList(f, l.rightList, f.size(), s.adminPassword, rights) ||
-        !Split(View(rights, 0, rights.size()), rightList.data(), users.size(), '4'))
+        CAccountFile::ParseExactly(View(rights, 0, rights.size()), rightList.data(), users.size(), '4') != 0)
         Problem("rights list does not open with the administrator password");
     for (size_t i = 0; i < users.size(); ++i)
     {
@@ -206,7 +195,7 @@ void PrintUsers(const Bytes& f, const Layout& l, std::vector<User>& users, const
 
 int main(int argc, char** argv)
 {
-    std::string path = CAccountManager::szAccountDataBase;
+    std::string path = CAccountFile::szAccountDataBase;
     int at = 1;
     if (argc == 4 && strcmp(argv[1], "--file") == 0)
     {
@@ -239,7 +228,7 @@ int main(int argc, char** argv)
     printf("section name offset %u size %u list %u capacity %u\n", l.name, l.right - l.name, l.nameList,
            l.right - l.nameList);
     printf("section right offset %u list %u\n", l.right, l.rightList);
-    if (l.version != CAccountManager::kVersion)
+    if (l.version != CAccountFile::kVersion)
         Problem("unknown version");
     std::vector<User> users;
     Secrets secrets;
