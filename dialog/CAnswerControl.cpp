@@ -6,17 +6,11 @@
 
 bool CAnswerControl::HandleKey(int key, int* result)
 {
+    if (m_Buttons.MoveByKey(key))
+        return false;
     bool question = m_Buttons.GetCount() == 2;
     switch (key)
     {
-    case DK_TAB:
-    case DK_RIGHT:
-        m_Buttons.Step(1);
-        return false;
-    case DK_BACKTAB:
-    case DK_LEFT:
-        m_Buttons.Step(-1);
-        return false;
     case DK_ENTER:
     case ' ':
         *result = m_Buttons.GetFocus();

@@ -1,5 +1,7 @@
 #include "CButtonBar.h"
 
+#include "DialogKeys.h"
+
 #include <cstring>
 
 namespace
@@ -22,6 +24,23 @@ void CButtonBar::Step(int step)
 {
     int n = GetCount();
     m_nFocus = ((m_nFocus + step) % n + n) % n;
+}
+
+bool CButtonBar::MoveByKey(int key)
+{
+    switch (key)
+    {
+    case DK_TAB:
+    case DK_RIGHT:
+        Step(1);
+        return true;
+    case DK_BACKTAB:
+    case DK_LEFT:
+        Step(-1);
+        return true;
+    default:
+        return false;
+    }
 }
 
 int CButtonBar::GetWidth() const

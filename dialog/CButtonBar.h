@@ -12,6 +12,9 @@ public:
     void SetFocus(int i);
     // Moves the focus on, wrapping round; a negative step goes back.
     void Step(int step);
+    // The keys that move between the buttons: Tab and Right move on,
+    // Shift-Tab and Left go back. True when key was one of them.
+    bool MoveByKey(int key);
     // Columns the row of buttons takes: "<label>" each, two apart.
     int GetWidth() const;
     // Column of button i within that row.

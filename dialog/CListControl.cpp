@@ -18,6 +18,8 @@ CListControl::CListControl(CItemList::Kind kind, dialogMenuItem* entries, int co
 
 bool CListControl::HandleKey(int key, int* result)
 {
+    if (m_Buttons.MoveByKey(key))
+        return false;
     switch (key)
     {
     case DK_UP:
@@ -37,14 +39,6 @@ bool CListControl::HandleKey(int key, int* result)
         return false;
     case DK_END:
         m_List.End();
-        return false;
-    case DK_TAB:
-    case DK_RIGHT:
-        m_Buttons.Step(1);
-        return false;
-    case DK_BACKTAB:
-    case DK_LEFT:
-        m_Buttons.Step(-1);
         return false;
     case DK_ENTER:
         return Press(result);

@@ -225,12 +225,12 @@ void CArray::SetThrottleStatus(raeIgnoreFix action)
     SetPropertyInt("ThrottleStatus", kVolatileRead, static_cast<int>(m_ThrottleStatus));
 }
 
+// An array that its adapter no longer lists is gone from the driver.
+bool CArray::Reopen() { return GetParent() && ReopenAdapter(m_adapterID); }
+
 STATUS CArray::InvokeDispatch(const char* method, const char* args)
 {
-    // An array that its adapter no longer lists is gone from the driver.
-    if (!GetParent())
-        return E_FAIL;
-    if (!ReopenAdapter(m_adapterID))
+    if (!Reopen())
         return E_FAIL;
     if (strcmp(method, "rename") == 0)
         return OnRename(args);
@@ -245,9 +245,18 @@ STATUS CArray::InvokeDispatch(const char* method, const char* args)
     return E_FAIL;
 }
 
-STATUS CArray::OnRename(const char* args)
+STATUS CArray::OnSetProperty(CDrop* drop, const char* value)
 {
-    const char* name = strcmp(args, "N/A") == 0 ? "" : args;
+    if (drop->GetName() != "name")
+        return E_NOTIMPL;
+    return Reopen() ? RenameTo(value) : E_FAIL;
+}
+
+// The method's argument "N/A" stands for the empty name.
+STATUS CArray::OnRename(const char* args) { return RenameTo(strcmp(args, "N/A") == 0 ? "" : args); }
+
+STATUS CArray::RenameTo(const char* name)
+{
     // The name is shown in property texts whose fields "@" separates.
     if (strchr(name, '@'))
         return E_INVALIDARG;

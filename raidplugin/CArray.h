@@ -23,6 +23,10 @@ public:
     void OnRefresh() override;
     void OnClockTick() override;
     STATUS InvokeDispatch(const char* method, const char* args) override;
+    // Only "name" is written, as a rename in the driver; the mode, the
+    // geometry, the block size and the conversion modes are the driver's
+    // and are not changed by a write.
+    STATUS OnSetProperty(CDrop* drop, const char* value) override;
 
     unsigned long GetLogicalID() const { return m_logicid; }
     void SetLogicalID(unsigned long logical) { m_logicid = logical; }
@@ -49,7 +53,11 @@ private:
     // The member index of the disk object named by text, or -1.
     int MemberIndex(const char* text);
 
+    // Whether the array is still listed and its adapter could be selected
+    // again for a driver call.
+    bool Reopen();
     STATUS OnRename(const char* args);
+    STATUS RenameTo(const char* name);
     STATUS OnRebuildArray(const char* args);
     STATUS OnSyncArray(const char* args);
     STATUS OnCheckStatusDifference(const char* args);

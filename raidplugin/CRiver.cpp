@@ -1,6 +1,7 @@
 #include "CRiver.h"
 
 #include "CEnumDrop.h"
+#include "IntText.h"
 
 #include <climits>
 #include <cstdio>
@@ -155,10 +156,12 @@ STATUS CRiver::refresh()
 STATUS CRiver::set(const char* name, const char* value, unsigned long)
 {
     CDrop* drop = FindDrop(name);
-    if (!drop || drop->IsObject() || !drop->IsPropWrite())
+    if (!drop || drop->IsObject() || !drop->IsPropWrite() || !value)
         return S_FALSE;
-    return drop->SetContent(value) ? S_OK : E_INVALIDARG;
+    return OnSetProperty(drop, value);
 }
+
+STATUS CRiver::OnSetProperty(CDrop* drop, const char* value) { return drop->SetContent(value) ? S_OK : E_INVALIDARG; }
 
 STATUS CRiver::OnGetProperty(CDrop*) { return S_OK; }
 
@@ -263,9 +266,12 @@ CDrop* CRiver::FindDrop(const char* name)
 {
     if (!name)
         return nullptr;
-    for (int i = 1; i <= m_DropList.GetCount(); ++i)
+    // Walked with the list's cursor, one step a drop: a walk by positions
+    // would count from the head for every drop, and a river of thousands
+    // of drops would take minutes to fill. Nothing else walks the drops
+    // with the cursor.
+    for (CDrop* drop = m_DropList.GetHead(); drop; drop = m_DropList.GetNext())
     {
-        CDrop* drop = m_DropList.GetAt(i);
         if (drop->GetName() == name)
             return drop;
     }
@@ -352,12 +358,9 @@ CString CRiver::GetPropertyString(const char* name, const char* fallback)
 
 int CRiver::GetPropertyInt(const char* name, int fallback)
 {
-    CString text = GetPropertyString(name, "");
-    char* end = nullptr;
-    long value = strtol(text, &end, 10);
-    if (end == text.GetBuffer() || value < INT_MIN || value > INT_MAX)
-        return fallback;
-    return static_cast<int>(value);
+    int value = fallback;
+    ParseLeadingInt(GetPropertyString(name, ""), value);
+    return value;
 }
 
 void CRiver::Orphan(CDrop* drop)

@@ -43,6 +43,11 @@ public:
     virtual void OnRefresh();
     // Runs the method; its status is what invoke reports.
     virtual STATUS InvokeDispatch(const char* method, const char* args);
+    // Writes value to the writable property of drop; its status is what
+    // set reports. The base keeps the value in the drop; an object whose
+    // property stands for something outside writes that, or declines with
+    // E_NOTIMPL and leaves the value as it was.
+    virtual STATUS OnSetProperty(CDrop* drop, const char* value);
     virtual void Display();
 
     // IConnection

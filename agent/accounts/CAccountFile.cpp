@@ -1,5 +1,6 @@
 #include "CAccountFile.h"
 
+#include "CLog.h"
 #include "CScopedBuf.h"
 #include "LittleEndian.h"
 #include "StatusWords.h"
@@ -435,7 +436,14 @@ long CAccountFile::ReadUserRecord(FILE* fp, unsigned long index, ASN1& record, A
         status = ReadASN1Record(record, fp, end);
     if (status == S_OK && (record.tag != kTagUser || ParseExactly(record.value, parts, kUserParts, kTagPart) != S_OK))
         status = E_FAIL;
+    if (status != S_OK && index < m_nUserCount)
+        TellDamage("user record");
     return status;
+}
+
+void CAccountFile::TellDamage(const char* part) const
+{
+    ShowInfo("Account file %s: its %s is damaged; the file is left as it is\n", DataBasePath(), part);
 }
 
 long CAccountFile::ReadUserTable(FILE* fp, ASN1* table, unsigned long count)

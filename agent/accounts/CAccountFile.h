@@ -81,6 +81,9 @@ protected:
     long BeginUpdate(bool fresh);
     long FinishUpdate(long status);
     static void Step(const char* name);
+    // Tells the operator, in one line, which part of the file is damaged;
+    // the file itself is left as it is.
+    void TellDamage(const char* part) const;
 
     long Write(const void* buffer, unsigned long count, FILE* fp);
     long Read(void* buffer, unsigned long count, FILE* fp);

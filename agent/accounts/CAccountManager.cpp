@@ -376,16 +376,26 @@ long CAccountManager::ReadList(FILE* fp, bool names, tagSTREAMBUF key, tagSTREAM
     owned.Get() = record.value;
     if (status == S_OK && record.tag != kTagList)
         status = E_FAIL;
+    const char* part = names ? "name list" : "rights list";
+    if (status != S_OK)
+        TellDamage(part);
     CScopedBuf opened;
+    // A key that does not open the list is the caller's, not damage.
     if (status == S_OK)
         status = AM_DES_decode(key, owned.Get(), opened);
-    // The plaintext ends in the zero byte that the decoder adds.
+    // The plaintext ends in the zero byte that the decoder adds. Only the
+    // database key opens the name list, so what it opens must parse; the
+    // rights list may have been opened with a wrong key by chance.
+    long parsed = status;
     if (status == S_OK)
-        status = ParseExactly(tagSTREAMBUF{opened.Length() - 1, opened.Data()}, table, count,
+        parsed = ParseExactly(tagSTREAMBUF{opened.Length() - 1, opened.Data()}, table, count,
                               names ? kTagName : kTagRight);
-    for (unsigned long i = 0; status == S_OK && !names && i < count; ++i)
+    for (unsigned long i = 0; parsed == S_OK && !names && i < count; ++i)
         if (table[i].value.length != 4)
-            status = E_FAIL;
+            parsed = E_FAIL;
+    if (status == S_OK && parsed != S_OK && names)
+        TellDamage(part);
+    status = parsed;
     if (status == S_OK)
     {
         FreeStreamBuf(plain);

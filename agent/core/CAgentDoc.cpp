@@ -327,8 +327,8 @@ void CAgentDoc::InitSystemAccount(const char* name, const char* password)
         ShowInfo("Failed to initialize system sccount!\n");
         exit(1);
     }
-    ShowInfo("System initialize successful!\nnew account generated:\naccount name:%s\npassword:%s\n", name,
-             password);
+    // The password is never printed: this output is copied to the misc log.
+    ShowInfo("System initialize successful!\nnew account generated:\naccount name:%s\n", name);
     exit(0);
 }
 
@@ -519,7 +519,8 @@ int CAgentDoc::SelectOnce()
     if (m_bNetworkOpened && (!m_pSvrBCRetSocket || !m_pSvrLstnSocket))
         Exit(1);
     AddToReadSet(m_pSvrBCRetSocket);
-    AddToReadSet(m_pSvrLstnSocket);
+    if (!m_bAcceptPaused)
+        AddToReadSet(m_pSvrLstnSocket);
     AddConnectionsToSets();
     m_FdSet.Set(CSignalPipe::GetReadFd());
     // Descriptors from FD_SETSIZE up are never in the sets (connections
@@ -541,8 +542,9 @@ void CAgentDoc::AddConnectionsToSets()
 {
     for (CSvrSocket* pSvr = m_SvrList.GetHead(); pSvr; pSvr = m_SvrList.GetNext())
     {
-        // A connection paused after failed logons is not read meanwhile.
-        if (!pSvr->IsPaused())
+        // A connection paused after failed logons, or whose long reply is
+        // still being made, is not read meanwhile.
+        if (!pSvr->IsPaused() && !pSvr->IsReplying())
             m_FdSet.Set(pSvr->GetSd());
         if (pSvr->HasPendingOutput())
             m_WriteSet.Set(pSvr->GetSd());
@@ -676,6 +678,7 @@ void CAgentDoc::OnClockTick()
         nTick = 0;
     }
     m_Schedule.OnClockTick();
+    m_bAcceptPaused = false;
     TickConnections();
     if (m_pRoot)
         m_pRoot->OnClockTick();
@@ -849,7 +852,10 @@ void CAgentDoc::AcceptServerCall()
     }
     catch (CException&)
     {
+        const int nError = errno;
         delete pSvr;
+        if (nError == EMFILE || nError == ENFILE)
+            PauseAccepting(nError);
         return;
     }
     catch (...)
@@ -870,6 +876,16 @@ void CAgentDoc::AcceptServerCall()
     setsockopt(pSvr->GetSd(), IPPROTO_TCP, TCP_NODELAY, &nNoDelay, sizeof nNoDelay);
     pSvr->Init(this);
     m_SvrList.AppendTail(pSvr);
+    m_bAcceptFailing = false;
+}
+
+void CAgentDoc::PauseAccepting(int nError)
+{
+    m_bAcceptPaused = true;
+    if (m_bAcceptFailing)
+        return;
+    m_bAcceptFailing = true;
+    ShowInfo("Can not accept a connection: %s; new connections wait for a free descriptor\n", strerror(nError));
 }
 
 void CAgentDoc::RefuseConnection(CSvrSocket* pSvr)
@@ -903,6 +919,8 @@ void CAgentDoc::RemoveServer(CSvrSocket* pSvr)
 
 void CAgentDoc::DeleteRemoved()
 {
+    if (!m_RemovedList.IsEmpty())
+        m_bAcceptPaused = false;
     for (CSvrSocket* pSvr = m_RemovedList.GetHead(); pSvr; pSvr = m_RemovedList.GetNext())
         delete pSvr;
     m_RemovedList.RemoveAll();

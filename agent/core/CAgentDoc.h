@@ -172,6 +172,11 @@ private:
     void TickConnections();
     void DeleteRemoved();
     void RefuseConnection(CSvrSocket* pSvr);
+    // After an accept that failed for want of descriptors, the listening
+    // socket is not watched until one may be free again: at the next tick,
+    // or when a connection goes. Otherwise the pending connection would
+    // keep the loop busy and keep it from serving the others.
+    void PauseAccepting(int nError);
     void BindListenPort(CSocket* pSocket);
 
     // Connections removed during the current pass, destroyed at its end.
@@ -179,6 +184,10 @@ private:
     // Set once the listening and discovery sockets have been opened; a
     // null one at the loop after that means that opening it failed.
     bool m_bNetworkOpened = false;
+    // Set while new connections wait for a free descriptor; the failure is
+    // told once until an accept succeeds again.
+    bool m_bAcceptPaused = false;
+    bool m_bAcceptFailing = false;
     void SetAddressProperty();
     void DeleteTree();
     void LeaveFolder(TPtrList<CSvrSocket>& list, const CVirtualFolder* folder);

@@ -2,6 +2,7 @@
 
 #include "CLog.h"
 #include "PacketForm.h"
+#include "ReplyTexts.h"
 
 #include <cstring>
 
@@ -53,6 +54,12 @@ bool CMessage::ParsePool(const char* data, int n)
     m_nType = PacketForm::ReadWord(bytes, 8);
     SetBody(body, nBody);
     return true;
+}
+
+void CMessage::MakeFinish(int nCode)
+{
+    m_nType = kFinish;
+    m_strBody.Format("%d@%s", nCode, GetErrorInfo(nCode));
 }
 
 void CMessage::Reject(const char* data, int n)

@@ -32,6 +32,8 @@ public:
     // Decodes the one packet in data[0..n); false, with the rejection
     // printed, when it is not a whole, well-formed packet.
     bool ParsePool(const char* data, int n);
+    // Makes this the closing reply with nCode and its text, "%d@%s".
+    void MakeFinish(int nCode);
     const char* GetBuf() const { return m_Pool.GetBuf(); }
     int GetLength() const { return m_Pool.GetLength(); }
 

@@ -5,6 +5,7 @@
 #include "CServerOwner.h"
 #include "CVirtualFolder.h"
 #include "CXCrypt.h"
+#include "PacketSecrets.h"
 #include "PacketForm.h"
 #include "ReplyTexts.h"
 
@@ -50,21 +51,20 @@ void ShowPacket(const char* direction, int nOctet, const CMessage* pMsg)
         return;
     CString label;
     label.Format("%s(%d) :", direction, nOctet);
-    const bool bRequest = pMsg->m_nType != CMessage::kData && pMsg->m_nType != CMessage::kFinish;
-    const int nAt = bRequest && pMsg->m_nCommand == CVirtualFolder::kCmdAccess ? pMsg->m_strBody.FindIndex('@') : -1;
-    if (nAt < 0)
+    const int nSecret = PacketSecrets::SecretStart(*pMsg);
+    if (nSecret < 0)
     {
         CLog::ShowMessage(label, pMsg);
         return;
     }
-    // The credential holds the password all but in the clear: it never
-    // goes to the log.
+    // Passwords and credentials (which hold the password all but in the
+    // clear) never go to the log.
     CMessage shown;
     shown.m_nCommand = pMsg->m_nCommand;
     shown.m_nStamp = pMsg->m_nStamp;
     shown.m_nType = pMsg->m_nType;
     shown.m_strBody = pMsg->m_strBody;
-    shown.m_strBody.Left(nAt + 1);
+    shown.m_strBody.Left(nSecret);
     shown.m_strBody += "...";
     CLog::ShowMessage(label, &shown);
 }
@@ -102,6 +102,7 @@ CSvrSocket::CSvrSocket(int nBufSize)
 // references for connections that are gone.
 CSvrSocket::~CSvrSocket()
 {
+    EndReply();
     LogoutAllUsers();
     Close();
 }
@@ -150,7 +151,8 @@ void CSvrSocket::OnReceiveFailure(int nResult)
 // the connection, and then what follows it is not looked at.
 void CSvrSocket::HandleReceived()
 {
-    while (!m_bDisconnected)
+    // Requests wait while a long reply is made: replies never interleave.
+    while (!m_bDisconnected && !m_pReply)
     {
         m_bHeld = m_nHave > 0 && IsPaused();
         if (m_bHeld)
@@ -252,7 +254,7 @@ void CSvrSocket::OnClockTick()
 {
     const time_t now = time(nullptr);
     ResumeIfDue(now);
-    if (m_bDisconnected || m_bHeld)
+    if (m_bDisconnected || !CheckStall(now) || m_bHeld)
         return;
     if (m_tPartial != 0 && now - m_tPartial >= kPartialSeconds)
     {
@@ -274,6 +276,20 @@ void CSvrSocket::OnClockTick()
                  static_cast<int>(kLogonGraceSeconds));
         Remove();
     }
+}
+
+bool CSvrSocket::CheckStall(time_t now)
+{
+    // A long reply may wait with nothing queued: its next packets are made
+    // only once the socket takes more.
+    if (!HasPendingOutput() || now - m_tOutputMoved < kStallSeconds)
+        return true;
+    ShowInfo("%s does not read its replies: none taken for %d seconds, connection dropped\n", GetRemoteIP(),
+             static_cast<int>(kStallSeconds));
+    m_Queue.Clear();
+    m_bBroken = true;
+    Remove();
+    return false;
 }
 
 bool CSvrSocket::KeepAlive(time_t now)
@@ -470,6 +486,8 @@ bool CSvrSocket::Deliver(const char* data, int n)
         return !m_bBroken;
     }
     const int nSent = Send(data, n, MSG_NOSIGNAL);
+    if (nSent > 0)
+        m_tOutputMoved = time(nullptr);
     if (nSent == n)
         return true;
     if (nSent > 0 || WouldBlock(nSent))
@@ -496,9 +514,53 @@ void CSvrSocket::CheckQueueLimit()
 
 void CSvrSocket::SendPending()
 {
+    const int nBefore = m_Queue.GetLength();
     const int nResult = m_Queue.Flush(*this);
     if (nResult <= 0)
+    {
         OnSendFailure(nResult);
+        return;
+    }
+    if (m_Queue.GetLength() < nBefore)
+        m_tOutputMoved = time(nullptr);
+    if (!m_pReply)
+        return;
+    ContinueReply();
+    // The requests that waited behind the reply are served now.
+    if (!m_pReply)
+        HandleReceived();
+}
+
+void CSvrSocket::StartReply(const CMessage* pRequest, CReplySource* source)
+{
+    EndReply();
+    m_pReply = source;
+    m_ReplyMsg.Init();
+    m_ReplyMsg.m_nCommand = pRequest->m_nCommand;
+    m_ReplyMsg.m_nStamp = pRequest->m_nStamp;
+    ContinueReply();
+}
+
+void CSvrSocket::ContinueReply()
+{
+    for (int n = 0; m_pReply && n < kReplyBatch && m_Queue.GetLength() < kReplyLowWater; ++n)
+    {
+        if (m_bBroken || !m_pReply->Next(m_ReplyMsg))
+        {
+            EndReply();
+            return;
+        }
+        const bool bLast = m_ReplyMsg.m_nType == CMessage::kFinish;
+        SendMessage(&m_ReplyMsg);
+        if (bLast)
+            EndReply();
+    }
+}
+
+void CSvrSocket::EndReply()
+{
+    delete m_pReply;
+    m_pReply = nullptr;
 }
 
 void CSvrSocket::OnSendFailure(int nResult)
@@ -529,8 +591,7 @@ void CSvrSocket::NotifyServer(int nCode, const char* szText)
 
 void CSvrSocket::ReportFinish(CMessage* pMsg, int nCode)
 {
-    pMsg->m_nType = CMessage::kFinish;
-    pMsg->m_strBody.Format("%d@%s", nCode, GetErrorInfo(nCode));
+    pMsg->MakeFinish(nCode);
     SendMessage(pMsg);
 }
 
@@ -549,6 +610,7 @@ void CSvrSocket::Disconnect()
     if (m_bDisconnected)
         return;
     m_bDisconnected = true;
+    EndReply();
     if (!IsStream())
         ShowInfo("Disconnect error,we use tcp to exchange data\n");
     if (!m_bBroken)

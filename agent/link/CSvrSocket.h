@@ -2,6 +2,7 @@
 
 #include "CLogonGuard.h"
 #include "CMessage.h"
+#include "CReplySource.h"
 #include "CSendQueue.h"
 #include "CSocket.h"
 #include "CStreamBuf.h"
@@ -41,6 +42,13 @@ public:
         // A connection that has not logged a user on this long after it
         // was accepted holds a descriptor for nothing and is dropped.
         kLogonGraceSeconds = 180,
+        // A peer that takes none of the output waiting for it this long
+        // has stopped reading, whatever the amount.
+        kStallSeconds = 30,
+        // A long reply is made while less than this waits unsent, at most
+        // kReplyBatch packets in one pass of the loop.
+        kReplyLowWater = 64 * 1024,
+        kReplyBatch = 256,
     };
 
     explicit CSvrSocket(int nBufSize);
@@ -52,6 +60,11 @@ public:
     void SendMessage(CMessage* pMsg);
     void NotifyServer(int nCode, const char* szText);
     void ReportFinish(CMessage* pMsg, int nCode);
+    // Answers the request in pRequest with the packets source makes, as
+    // fast as the peer takes them; the requests after it wait until the
+    // reply is complete. The connection takes source over.
+    void StartReply(const CMessage* pRequest, CReplySource* source);
+    bool IsReplying() const { return m_pReply != nullptr; }
     // Sends the close notice (unless the transport failed) and closes.
     // Runs once; later calls do nothing.
     void Disconnect();
@@ -79,7 +92,8 @@ public:
     bool IsPaused() const { return m_Guard.IsPaused(time(nullptr)); }
     // Sends what waits in the send queue, as far as the socket takes it.
     void SendPending();
-    bool HasPendingOutput() const { return !m_Queue.IsEmpty(); }
+    // Output waits in the send queue, or a long reply is still being made.
+    bool HasPendingOutput() const { return !m_Queue.IsEmpty() || m_pReply; }
     bool IsDisconnected() const { return m_bDisconnected; }
 
     CStreamBuf m_RecvBuf;
@@ -114,6 +128,13 @@ private:
     void RejectPacket();
     bool Deliver(const char* data, int n);
     void CheckQueueLimit();
+    // Makes and sends the next packets of the long reply while little
+    // waits unsent.
+    void ContinueReply();
+    void EndReply();
+    // Drops a peer that took nothing of its waiting output for too long;
+    // false when it did.
+    bool CheckStall(time_t now);
     void OnSendFailure(int nResult);
     void OnReceiveFailure(int nResult);
     // Takes the connection out through the document, once.
@@ -122,6 +143,11 @@ private:
     bool IsStream() const;
 
     CSendQueue m_Queue;
+    // When the socket last took some of the output.
+    time_t m_tOutputMoved = 0;
+    // The long reply being made, and its packet.
+    CReplySource* m_pReply = nullptr;
+    CMessage m_ReplyMsg;
     // Bytes in m_RecvBuf: the start of a packet not yet complete.
     int m_nHave = 0;
     // Bytes of a too-large request still to read away, and its size.

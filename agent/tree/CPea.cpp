@@ -35,11 +35,14 @@ bool CPea::SetAttribute(const char* attribute)
 
 void CPea::ToString(CString& out) const { out = m_Name + "@" + m_Attribute + "@" + m_Content; }
 
+// Walked with the list's cursor, one step a child: a walk by positions
+// would count from the head for every child, and filling a folder of
+// thousands of entries would take minutes. Nothing else walks the
+// children with the cursor.
 CPea* CPea::FindPea(const char* name)
 {
-    for (int i = 1; i <= m_ChildList.GetCount(); ++i)
+    for (CPea* child = m_ChildList.GetHead(); child; child = m_ChildList.GetNext())
     {
-        CPea* child = m_ChildList.GetAt(i);
         if (child->m_Name == name)
             return child;
     }

@@ -30,7 +30,7 @@ void CSingleUser::Init(CUserGroup* group, CFolderOwner* doc)
     CVirtualFolder::Init(group->GetPea(), doc, nullptr);
     AddPea(CString("name@pr-@") + m_strName);
     AddMethod("rename", kOwnRight | kAdminRight);
-    AddMethod("password", kOwnRight | kAdminRight);
+    AddMethod(kPassword, kOwnRight | kAdminRight);
     AddMethod("changeright", kAdminRight);
 }
 
@@ -56,7 +56,7 @@ int CSingleUser::InvokeDispatch(CMessage*, const char* method, const char* args)
 {
     if (strcasecmp(method, "rename") == 0)
         return Rename(args);
-    if (strcasecmp(method, "password") == 0)
+    if (strcasecmp(method, kPassword) == 0)
         return Password(args);
     if (strcasecmp(method, "changeright") == 0)
         return ChangeRight(args);

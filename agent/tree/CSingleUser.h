@@ -10,6 +10,9 @@ class CUserGroup;
 class CSingleUser : public CVirtualFolder
 {
 public:
+    // The method whose argument is the account's new password.
+    static constexpr const char* kPassword = "password";
+
     explicit CSingleUser(const char* name);
     ~CSingleUser() override;
 

@@ -25,7 +25,7 @@ CUserGroup::~CUserGroup() = default;
 void CUserGroup::Init(CPea* parent, CFolderOwner* doc)
 {
     CVirtualFolder::Init(parent, doc, nullptr);
-    AddMethod("CreateUser", kManageRights);
+    AddMethod(kCreateUser, kManageRights);
     AddMethod("DeleteUser", kManageRights);
 }
 
@@ -79,7 +79,7 @@ void CUserGroup::cmd_dir(CMessage* message)
 
 int CUserGroup::InvokeDispatch(CMessage*, const char* method, const char* args)
 {
-    if (strcasecmp(method, "CreateUser") == 0)
+    if (strcasecmp(method, kCreateUser) == 0)
         return CreateUser(args);
     if (strcasecmp(method, "DeleteUser") == 0)
         return DeleteUser(args);

@@ -14,6 +14,9 @@ public:
         kNoticeUserChanged = 0x2002
     };
 
+    // The method whose arguments carry the new account's password.
+    static constexpr const char* kCreateUser = "CreateUser";
+
     CUserGroup();
     ~CUserGroup() override;
 

@@ -1,13 +1,15 @@
 #include "CVirtualFolder.h"
 
 #include "CAccountManager.h"
+#include "CEventReply.h"
 #include "CFolderOwner.h"
+#include "IntText.h"
+#include "CLinesReply.h"
 #include "CLog.h"
 #include "CSchedule.h"
 #include "CSvrSocket.h"
 #include "ReplyTexts.h"
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -89,7 +91,10 @@ int CVirtualFolder::OnSetProperty(const char* name, const char* value, unsigned)
 {
     if (!m_pRiver)
         return 0;
-    return m_pRiver->set(name, value, 0) == S_OK ? 800 : 801;
+    // A property the river declines to write keeps its value; the answer
+    // is the one a folder gives that has nothing to write.
+    const STATUS status = m_pRiver->set(name, value, 0);
+    return status == E_NOTIMPL ? 0 : InvokeResult(status);
 }
 
 int CVirtualFolder::InvokeResult(STATUS status)
@@ -156,12 +161,9 @@ CString CVirtualFolder::GetPropertyString(const char* name, const char* fallback
 
 int CVirtualFolder::GetPropertyInt(const char* name, int fallback)
 {
-    CString text = GetPropertyString(name, "");
-    char* end = nullptr;
-    long value = strtol(text, &end, 10);
-    if (end == text.GetBuffer() || value < INT_MIN || value > INT_MAX)
-        return fallback;
-    return static_cast<int>(value);
+    int value = fallback;
+    ParseLeadingInt(GetPropertyString(name, ""), value);
+    return value;
 }
 
 bool CVirtualFolder::SetPropertyString(const char* name, const char* value)
@@ -496,13 +498,19 @@ unsigned CVirtualFolder::MethodRights(const CPea* method)
     return EffectiveRights(GetUserRight(), mask, local);
 }
 
+// Rights are written signed, as the masks are stored: a peer reading them
+// with a signed 32-bit conversion would misread the unsigned form.
 void CVirtualFolder::MethodLine(const CPea* method, unsigned rights, CString& line) const
 {
-    line.Format("%s@%s@%u", method->GetName().GetBuffer(), method->GetAttribute().GetBuffer(), rights);
+    line.Format("%s@%s@%d", method->GetName().GetBuffer(), method->GetAttribute().GetBuffer(),
+                static_cast<int>(rights));
 }
 
+// The lines are sent as the peer reads them, so a folder of any size is
+// listed whole to a reader.
 void CVirtualFolder::cmd_dir(CMessage* message)
 {
+    CLinesReply* reply = new CLinesReply(kFunctional);
     for (int i = 1; i <= m_Pea.GetPeaCount(); ++i)
     {
         const CPea* pea = m_Pea.GetPeaAt(i);
@@ -513,9 +521,9 @@ void CVirtualFolder::cmd_dir(CMessage* message)
             MethodLine(pea, rights, line);
         else
             continue;
-        SendLine(message, line);
+        reply->AddLine(line);
     }
-    m_pCurSvr->ReportFinish(message, kFunctional);
+    m_pCurSvr->StartReply(message, reply);
 }
 
 CVirtualFolder* CVirtualFolder::CdTarget(const CString& target)
@@ -623,8 +631,9 @@ bool CVirtualFolder::RunEventMethod(CMessage* message, const CString& method, co
         return false;
     if (method == "ReadEvent")
     {
-        ReadEvent(message, method, args);
         code = kFunctional;
+        if (ReadEvent(message, method, args))
+            code = kReplyStarted;
         return true;
     }
     if (method != "ClearEvent")
@@ -637,9 +646,11 @@ bool CVirtualFolder::RunEventMethod(CMessage* message, const CString& method, co
 }
 
 // args: position@limit@magic. A negative limit walks oldest first; its
-// size bounds the events sent, 0 meaning all of them. The last line gives
-// where to resume.
-void CVirtualFolder::ReadEvent(CMessage* message, const CString& method, const CString& args)
+// size bounds the events sent, 0 meaning all of them. The events are read
+// as the peer takes them, and the reply, the invoke's own line included,
+// goes on after the command; false when the log cannot be walked and
+// nothing was sent.
+bool CVirtualFolder::ReadEvent(CMessage* message, const CString& method, const CString& args)
 {
     unsigned long pos = UnsignedField(args, 0);
     const long limit = SignedField(args, 1);
@@ -647,16 +658,9 @@ void CVirtualFolder::ReadEvent(CMessage* message, const CString& method, const C
     const unsigned long most = limit < 0 ? 0UL - static_cast<unsigned long>(limit) : static_cast<unsigned long>(limit);
     void* handle = m_pDoc->EnumEvent(LogPath(), pos, magic, limit < 0 ? CLog::kForward : 0);
     if (!handle)
-        return;
-    CString event, line;
-    for (unsigned long n = 0; (most == 0 || n < most) && m_pDoc->GetNextEvent(handle, event); ++n)
-    {
-        line.Format("%s@%d@%s", method.GetBuffer(), 0, event.GetBuffer());
-        SendLine(message, line);
-    }
-    m_pDoc->CloseEnumEvent(handle, pos, magic);
-    line.Format("%s@%d@%d@%lu@%lu", method.GetBuffer(), 255, 256, pos, magic);
-    SendLine(message, line);
+        return false;
+    m_pCurSvr->StartReply(message, new CEventReply(m_pDoc, handle, method, most));
+    return true;
 }
 
 CString CVirtualFolder::LogPath() const
@@ -717,6 +721,8 @@ void CVirtualFolder::cmd_invoke(CMessage* message)
     CString method, args;
     const int code =
         SplitField(message->m_strBody, method, args) ? RunMethod(message, method, args) : kInvalidArgument;
+    if (code == kReplyStarted)
+        return;
     CString line;
     line.Format("%d@%s@", code, GetErrorInfo(code));
     SendLine(message, line + message->m_strBody);

@@ -74,8 +74,9 @@ public:
     // always without a river).
     virtual int InvokeDispatch(CMessage* message, const char* method, const char* args);
     // Writes a property: a mirroring folder hands the value to its river
-    // (800 when the river took it, 801 otherwise); without a river the
-    // base has nothing to write and answers 0. Subclasses serve their own.
+    // and answers with the river's status as an invoke does; a river that
+    // declines the write, and a folder without a river, have nothing to
+    // write and answer 0, the value unchanged. Subclasses serve their own.
     virtual int OnSetProperty(const char* name, const char* value, unsigned rights);
     // The rights of the user logged on in the current connection, 0 when
     // there is none.
@@ -173,10 +174,16 @@ private:
     // name@attribute@rights of a method entry.
     void MethodLine(const CPea* method, unsigned rights, CString& line) const;
     int RunMethod(CMessage* message, const CString& method, const CString& args);
+    // Stands for a method whose whole reply, its own line and closing reply
+    // included, was handed to the connection to be sent as the peer reads.
+    enum
+    {
+        kReplyStarted = -1
+    };
     // The folder's own event methods, for a folder whose river keeps an
     // event log; false when method is none of them.
     bool RunEventMethod(CMessage* message, const CString& method, const CString& args, int& code);
-    void ReadEvent(CMessage* message, const CString& method, const CString& args);
+    bool ReadEvent(CMessage* message, const CString& method, const CString& args);
     // The folder's path with "/" separators, which names its event log.
     CString LogPath() const;
     void CollectEvents();

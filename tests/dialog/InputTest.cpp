@@ -169,3 +169,31 @@ TEST(AnswerControl, QuestionsTakeButtonsLettersAndEscape)
     EXPECT_TRUE(box.HandleKey(DK_ESCAPE, &result));
     EXPECT_EQ(result, 0);
 }
+
+// The one routine both answer boxes and lists move between their buttons
+// with: only Tab, Shift-Tab and the side arrows move, wrapping round.
+TEST(ButtonBar, TabAndSideArrowsMoveBetweenTheButtons)
+{
+    const struct
+    {
+        const char* second;
+        int key;
+        bool moved;
+        int focus;
+    } cases[] = {
+        {"No", DK_TAB, true, 1},  {"No", DK_RIGHT, true, 1},    {"No", DK_BACKTAB, true, 1},
+        {"No", DK_LEFT, true, 1}, {"No", DK_ENTER, false, 0},   {"No", DK_UP, false, 0},
+        {"No", 'y', false, 0},    {nullptr, DK_TAB, true, 0},   {nullptr, DK_LEFT, true, 0},
+        {nullptr, ' ', false, 0}, {"No", DK_ESCAPE, false, 0},
+    };
+    for (const auto& c : cases)
+    {
+        CButtonBar buttons("Yes", c.second);
+        EXPECT_EQ(buttons.MoveByKey(c.key), c.moved) << c.key;
+        EXPECT_EQ(buttons.GetFocus(), c.focus) << c.key;
+    }
+    CButtonBar buttons("Yes", "No");
+    EXPECT_TRUE(buttons.MoveByKey(DK_TAB));
+    EXPECT_TRUE(buttons.MoveByKey(DK_RIGHT));
+    EXPECT_EQ(buttons.GetFocus(), 0) << "wraps round";
+}

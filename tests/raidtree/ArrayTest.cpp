@@ -124,6 +124,58 @@ TEST_F(Arrays, ARenameIsKeptByTheDriverAndTold)
     EXPECT_STREQ("System", reinterpret_cast<const char*>(Snapshot()->arrays[0].Name)) << "the other adapter's";
 }
 
+// A write of a writable property either reaches the driver, with the
+// driver's answer, or is declined and leaves the value as it was; none is
+// taken as done while nothing changed.
+TEST_F(Arrays, APropertyWriteIsCarriedOutOrDeclined)
+{
+    // In order, on one array: the names the driver keeps add up. The
+    // driver takes no empty name.
+    const struct
+    {
+        const char* property;
+        const char* value;
+        STATUS status;
+        // The value listed afterwards; null for the one listed before.
+        const char* shown;
+        // The name the driver keeps afterwards.
+        const char* stored;
+    } cases[] = {
+        {"RAID_Mode", "JBOD", E_NOTIMPL, nullptr, "Vault"},
+        {"Block Size", "128 (kb)", E_NOTIMPL, nullptr, "Vault"},
+        {"Cyls", "12", E_NOTIMPL, nullptr, "Vault"},
+        {"Heads", "12", E_NOTIMPL, nullptr, "Vault"},
+        {"Sectors", "12", E_NOTIMPL, nullptr, "Vault"},
+        {"ConverMode", "0", E_NOTIMPL, nullptr, "Vault"},
+        {"Size", "1", S_FALSE, nullptr, "Vault"},
+        {"rename", "Zed", S_FALSE, nullptr, "Vault"},
+        {"name", "Z@d", E_INVALIDARG, nullptr, "Vault"},
+        {"name", "Zed", S_OK, "Zed", "Zed"},
+        {"name", "N/A", S_OK, "N/A", "N/A"},
+        {"name", "", E_FAIL, nullptr, "N/A"},
+    };
+    Load("two-adapters");
+    Held array = At("MVP2/Vault");
+    ASSERT_TRUE(array);
+    Sink sink;
+    Advise("MVP2/Vault", sink);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.property) + "@" + c.value);
+        const std::string before = Prop(array.Get(), c.property);
+        const int mode = Snapshot()->arrays[5].blRAID;
+        const int told = sink.Count(8194);
+        EXPECT_EQ(c.status, array->set(c.property, c.value, 0));
+        const std::string after = c.shown ? std::string(c.shown) : before;
+        EXPECT_EQ(after, Prop(array.Get(), c.property));
+        EXPECT_EQ(told + (c.status == S_OK ? 1 : 0), sink.Count(8194));
+        EXPECT_STREQ(c.stored, reinterpret_cast<const char*>(Snapshot()->arrays[5].Name));
+        EXPECT_EQ(mode, Snapshot()->arrays[5].blRAID);
+        array->refresh();
+        EXPECT_EQ(after, Prop(array.Get(), c.property)) << "after a refresh";
+    }
+}
+
 TEST_F(Arrays, ArraysWithoutAUsableNameAreNamedByPosition)
 {
     simtest::LoadPreset("two-adapters");

@@ -1,7 +1,8 @@
 // Prints an account file's layout, users and rights and checks its
 // structure, given the password of any administrator in it.
 //
-//   pwdump [--file PATH] PASSWORD
+//   pwdump [--file PATH] [--] PASSWORD
+//   pwdump -h | --help
 //
 // Exit status: 0 when the file is sound, 1 when a check fails, 2 on bad use.
 
@@ -93,7 +94,42 @@ struct Secrets
 {
     Bytes dbKey, adminPublic, adminPrivate, adminPassword;
     long admin = -1;
+    // The key pair of that administrator's own key ring.
+    Bytes userPublic, userPrivate;
 };
+
+const size_t kPublicKeyLength = 260;
+const size_t kPrivateKeyLength = 708;
+const size_t kNumberLength = 128;
+
+// The 128-byte big-endian number at offset of a key record.
+Bytes Number(const Bytes& key, size_t offset)
+{
+    return Bytes(key.begin() + offset, key.begin() + offset + kNumberLength);
+}
+
+bool IsF4(const Bytes& number)
+{
+    Bytes f4(kNumberLength, 0);
+    f4[kNumberLength - 3] = 1;
+    f4[kNumberLength - 1] = 1;
+    return number == f4;
+}
+
+// A key pair is sound when both records have their sizes, share their
+// modulus and carry the public exponent 65537.
+void CheckKeyPair(const Bytes& pub, const Bytes& priv, const std::string& whose)
+{
+    if (pub.size() != kPublicKeyLength || priv.size() != kPrivateKeyLength)
+    {
+        Problem(whose + " key ring holds keys of the wrong size");
+        return;
+    }
+    if (Number(pub, 4) != Number(priv, 4))
+        Problem(whose + " key ring: public and private moduli differ");
+    if (!IsF4(Number(pub, 4 + kNumberLength)) || !IsF4(Number(priv, 4 + kNumberLength)))
+        Problem(whose + " key ring: public exponent is not 65537");
+}
 
 // Finds the user whose key ring the password opens and unlocks the
 // administrator secrets through its key blob.
@@ -114,7 +150,8 @@ bool Unlock(const Bytes& f, const Layout& l, std::vector<User>& users, const Byt
         Bytes signedKey = Take(opened);
         if (CAccountManager::VerifyData(View(signedKey, 0, signedKey.size()), key) != 0 || key.length != 708)
             continue;
-        s = {Copy(keys[0].value), Copy(keys[3].value), Copy(key), {}, long(i)};
+        s = {Copy(keys[0].value), Copy(keys[3].value), Copy(key), {}, long(i), Copy(keys[1].value),
+             Copy(keys[2].value)};
     }
     if (s.admin < 0)
         return false;
@@ -193,18 +230,30 @@ void PrintUsers(const Bytes& f, const Layout& l, std::vector<User>& users, const
 }
 } // namespace
 
+const char kUsage[] = "usage: pwdump [--file PATH] [--] PASSWORD\n"
+                      "Prints an account file's sections, users and rights and checks its structure,\n"
+                      "given the password of an administrator in it. Exit status 0 when it is sound.\n";
+
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0))
+    {
+        fputs(kUsage, stdout);
+        return 0;
+    }
     std::string path = CAccountFile::szAccountDataBase;
     int at = 1;
-    if (argc == 4 && strcmp(argv[1], "--file") == 0)
+    if (argc >= 3 && strcmp(argv[1], "--file") == 0)
     {
         path = argv[2];
         at = 3;
     }
+    // After "--" even a password that looks like an option is taken.
+    if (at < argc && strcmp(argv[at], "--") == 0)
+        ++at;
     if (argc != at + 1)
     {
-        fprintf(stderr, "usage: pwdump [--file PATH] PASSWORD\n");
+        fputs(kUsage, stderr);
         return 2;
     }
     Bytes password(argv[at], argv[at] + strlen(argv[at]));
@@ -239,6 +288,8 @@ int main(int argc, char** argv)
     else
     {
         printf("administrator: user %ld\n", secrets.admin);
+        CheckKeyPair(secrets.userPublic, secrets.userPrivate, "user " + std::to_string(secrets.admin) + "'s");
+        CheckKeyPair(secrets.adminPublic, secrets.adminPrivate, "the administrators'");
         PrintUsers(f, l, users, secrets);
     }
     printf("structure %s\n", g_nProblems ? "damaged" : "ok");

@@ -401,6 +401,55 @@ TEST_F(Accounts_, DamagedFilesAreRefusedWithoutHarm)
     EXPECT_TRUE(FileHoldsExpected());
 }
 
+// Damage inside the records is told in one line that names the part, and
+// the file is not touched.
+TEST_F(Accounts_, DamageInsideTheRecordsIsToldByItsPart)
+{
+    Add("kim", "k", 0);
+    const Bytes good = ReadFile();
+    const struct
+    {
+        const char* what;
+        size_t at;
+        const char* part;
+    } damages[] = {
+        // The tags of the name list, of the rights list and of the first
+        // user's record (last: a damaged record of its own may end the
+        // administrator's logon).
+        {"name list", 16736, "name list"},
+        {"rights list", 17632, "rights list"},
+        {"user record", 320, "user record"},
+    };
+    for (const auto& d : damages)
+    {
+        SCOPED_TRACE(d.what);
+        Bytes bad = good;
+        bad[d.at] = 'X';
+        WriteFile(bad);
+        testing::internal::CaptureStdout();
+        void* h = nullptr;
+        m_am.LoginUser("admin", "secret", &h);
+        m_am.LoginUser("kim", "k", &h);
+        unsigned long right = 0;
+        m_am.GetUserRight(m_hAdmin, "kim", &right);
+        EXPECT_NE(m_am.AddUser(m_hAdmin, "lee", "l", 0), S_OK);
+        void* users = nullptr;
+        if (m_am.EnumUserStart(m_hAdmin, &users) == S_OK)
+            m_am.EnumUserStop(users);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find(std::string("Account file ") + kPath + ": its " + d.part +
+                           " is damaged; the file is left as it is\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(ReadFile(), bad) << "the file is untouched";
+    }
+    WriteFile(good);
+    testing::internal::CaptureStdout();
+    void* h = nullptr;
+    EXPECT_EQ(m_am.LoginUser("kim", "k", &h), S_OK);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("damaged"), std::string::npos);
+}
+
 // Each change is stopped dead after every one of its steps in turn; the file
 // must then hold the accounts from before or after, never anything else.
 class Killed : public Accounts_

@@ -23,7 +23,7 @@ const std::string kIgnored = "Ignored error parameter!\n";
 const std::string kVersion = "current version is : 1.30.10.\n";
 const std::string kInitFailed = "Failed to initialize system sccount!\n";
 const std::string kInitDone =
-    "System initialize successful!\nnew account generated:\naccount name:admin\npassword:secret\n";
+    "System initialize successful!\nnew account generated:\naccount name:admin\n";
 
 const CommandLineCase kCases[] = {
     {"NoArguments", {}, true, 0, ""},

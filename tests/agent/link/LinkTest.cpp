@@ -10,6 +10,9 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <memory>
 #include <netinet/in.h>
 #include <string>
@@ -421,6 +424,59 @@ TEST_F(LinkTest, ConnectionsBeyondWhatSelectWatchesAreRefused)
     ExpectAnswer(*c[0], halsen::kPing, 1, "nothing");
     ExpectAnswer(*c[nServed - 1], halsen::kPing, 2, "nothing");
     RecordProperty("connections_held", nServed);
+}
+
+// The processor time the process has used so far, in clock ticks.
+long CpuTicks(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long user = 0, system = 0;
+    // After the name: state is field 3, user and system time 14 and 15.
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+    {
+        if (i == 14)
+            user = std::stol(field);
+        if (i == 15)
+            system = std::stol(field);
+    }
+    return user + system;
+}
+
+// With no descriptor left for a new connection, the waiting connection
+// neither keeps the agent busy nor keeps it from serving those it holds,
+// and it is taken once a descriptor is free.
+TEST_F(LinkTest, RunningOutOfDescriptorsNeitherSpinsNorStarvesTheOthers)
+{
+    StartAgent();
+    // Lowered once it runs, since the agent raises its own limit at start.
+    const rlimit low = {32, 32};
+    ASSERT_EQ(prlimit(m_agent->Pid(), RLIMIT_NOFILE, &low, nullptr), 0);
+    const int nTried = 40;
+    std::vector<std::unique_ptr<halsen::Connection>> c;
+    for (int i = 0; i < nTried; ++i)
+    {
+        c.emplace_back(new halsen::Connection);
+        ConnectOnly(*c.back());
+    }
+    ASSERT_TRUE(m_agent->WaitForStdout("Can not accept a connection: Too many open files; new connections wait "
+                                       "for a free descriptor\n"))
+        << m_agent->Stdout().substr(0, 2000);
+    ExpectAnswer(*c[0], halsen::kPing, 1, "nothing");
+
+    const long before = CpuTicks(m_agent->Pid());
+    usleep(3000000);
+    const long used = CpuTicks(m_agent->Pid()) - before;
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) * 3 / 10) << "ticks of processor time in 3 seconds";
+    ExpectAnswer(*c[0], halsen::kPing, 2, "nothing");
+    EXPECT_EQ(Count(m_agent->Stdout(), "Can not accept a connection"), 1u);
+
+    for (int i = 1; i < nTried - 1; ++i)
+        c[i].reset();
+    ExpectAnswer(*c[nTried - 1], halsen::kPing, 3, "nothing");
+    ExpectAnswer(*c[0], halsen::kPing, 4, "nothing");
 }
 
 TEST_F(LinkTest, PortHeldByAnotherProcessIsWaitedFor)

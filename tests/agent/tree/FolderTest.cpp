@@ -209,7 +209,7 @@ TEST_F(FolderTree, SetOfAPropertyReachesTheRiver)
         const char* value;
         int code;
     } rows[] = {
-        {"Size", "2 GB", 800}, {"Size", tooLong.c_str(), 801}, {"handle", "1;1", 801}, {"Missing", "1", 801},
+        {"Size", "2 GB", 800}, {"Size", tooLong.c_str(), 805}, {"handle", "1;1", 801}, {"Missing", "1", 801},
     };
     for (const Row& row : rows)
         EXPECT_EQ(row.code, array->OnSetProperty(row.name, row.value, 0xFFFFFFFF)) << row.name;

@@ -59,7 +59,7 @@ TEST_F(HalsenctlFolderTest, TreePrintsTheDeviceIndentedWithAttributes)
               "    pr- handle = N;26\n"
               "    pr- HasEvent = 1\n"
               "    m-- RaiseEvent (rights 1)\n"
-              "    m-- ReadEvent (rights 4160749567)\n"
+              "    m-- ReadEvent (rights -134217729)\n"
               "    m-- ClearEvent (rights 64)\n"
               "    o-- array1 (type 25)\n"
               "      pr- handle = N;25\n"
@@ -112,7 +112,7 @@ TEST_F(HalsenctlFolderTest, CommandsPrintTheirAnswerAndStopAtTheFirstError)
         {"cd ''", 1, "halsenctl: cd : 803 Not found\n"},
         {"cd 'MVP\\MVP1' cd '\\' get .", 0, ""},
         {"cd 'MVP\\MVP1' dir", 0,
-         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights 4160749567)\n"
+         "pr- handle = N;26\npr- HasEvent = 1\nm-- RaiseEvent (rights 1)\nm-- ReadEvent (rights -134217729)\n"
          "m-- ClearEvent (rights 64)\no-- array1 (type 25)\no-- ch1 (type 20)\n"},
         {"cd MVP invoke AddSpare '' refresh get spare1", 0, "800 Functional\no-- spare1 (type 21)\n"},
         {"tree 'MVP\\Model'", 1, "halsenctl: cd MVP\\Model: 803 Not found\n"},

@@ -12,6 +12,10 @@
 //     ch1 (20)
 //       disk1 (21) model pr- "Disk A"
 //   spare1 (21)   only after AddSpare
+//
+// With TESTRIVER_BIG_ENTRIES=N in the environment the root also lists N
+// properties Big1 to BigN of 900 characters each, for listings longer
+// than a connection may hold unsent.
 #include "CRiver.h"
 #include "CRiverRef.h"
 #include "PluginExports.h"
@@ -164,6 +168,10 @@ TestNode* BuildTree()
     for (const char* method : methods)
         root->AddMethod(method, 1);
     root->AddMethod("LocalOnly", 0x08000001);
+    const char* big = getenv("TESTRIVER_BIG_ENTRIES");
+    const std::string value(900, 'x');
+    for (long i = 1; big && i <= strtol(big, nullptr, 10); ++i)
+        root->SetPropertyString(("Big" + std::to_string(i)).c_str(), DT_P_READ, "%s", value.c_str());
 
     TestAdapter* adapter = new TestAdapter(root);
     adapter->AddRef();
