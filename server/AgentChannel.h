@@ -32,9 +32,9 @@ public:
         virtual void OnLost(const std::string& reason) = 0;
     };
 
-    static const size_t kMaxLines = 20000;
-    static const size_t kMaxQueued = 20000;
-    static const int kMaxStray = 200;
+    static constexpr size_t kMaxLines = 20000;
+    static constexpr size_t kMaxQueued = 20000;
+    static constexpr int kMaxStray = 200;
 
     AgentChannel(std::string address, int port, int timeoutMs, int keepAliveMs, Listener& listener);
     ~AgentChannel();

@@ -48,8 +48,8 @@ public:
         kWalking,
         kUp,
     };
-    static const size_t kRecentEvents = 100;
-    static const int kEventBatch = 200;
+    static constexpr size_t kRecentEvents = 100;
+    static constexpr int kEventBatch = 200;
 
     // What answered a request made for someone else: the closing reply's
     // code and text, the data lines, or why there was none (then code is

@@ -24,7 +24,7 @@ namespace halsend
 class ApiServer
 {
 public:
-    static const size_t kMaxBody = 16 * 1024;
+    static constexpr size_t kMaxBody = 16 * 1024;
 
     ApiServer(Fleet& fleet, const Config& config);
     ~ApiServer();

@@ -20,7 +20,7 @@ namespace halsend
 class Fleet
 {
 public:
-    static const size_t kMaxAgents = 4096;
+    static constexpr size_t kMaxAgents = 4096;
 
     explicit Fleet(const Config& config);
     ~Fleet();

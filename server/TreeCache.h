@@ -18,9 +18,9 @@ namespace halsend
 class TreeCache
 {
 public:
-    static const size_t kMaxFolders = 4096;
-    static const size_t kMaxEntries = 512;
-    static const size_t kMaxValue = 1024;
+    static constexpr size_t kMaxFolders = 4096;
+    static constexpr size_t kMaxEntries = 512;
+    static constexpr size_t kMaxValue = 1024;
 
     using Folder = std::vector<halsen::Entry>;
 

@@ -102,6 +102,11 @@ TEST_F(PackageTest, HoldsTheProductAndNothingElse)
         kPrefix + "/sbin/dorvik",
         kPrefix + "/sbin/velcon",
         kPrefix + "/bin/halsenctl",
+        kPrefix + "/sbin/halsend",
+        kPrefix + "/lib/systemd/system/halsend.service",
+        kPrefix + "/share/man/man8/halsend.8",
+        kPrefix + "/share/tavrine/halsend-alerts.yml",
+        "/etc/tavrine/halsend.conf",
         kLibDir + "/libvoska.so.1",
         kLibDir + "/libvoska.so.1.30.10",
         kLibDir + "/libmvraidapi.so",
@@ -127,7 +132,8 @@ TEST_F(PackageTest, EtcFilesAreConffilesAndDependenciesAreDeclared)
 {
     const std::string fields =
         Shell("dpkg-query --admindir=" + Root("/var/lib/dpkg") + " -W -f='${Depends}\\n${Conffiles}\\n' tavrine");
-    for (const char* conffile : {"/etc/tavrine/Dorvik.rc", "/etc/tavrine/velcon.hlp", "/etc/logrotate.d/tavrine"})
+    for (const char* conffile :
+         {"/etc/tavrine/Dorvik.rc", "/etc/tavrine/velcon.hlp", "/etc/logrotate.d/tavrine", "/etc/tavrine/halsend.conf"})
         EXPECT_NE(fields.find(conffile), std::string::npos) << fields;
     EXPECT_NE(fields.find("libc6"), std::string::npos) << fields;
     EXPECT_NE(fields.find("libssl"), std::string::npos) << fields;
