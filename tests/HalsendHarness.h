@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace halsendtest
 {
@@ -69,23 +70,30 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-class HalsendProcess
+// A program of the test's, its standard output and error in a log file.
+class ChildProcess
 {
 public:
-    explicit HalsendProcess(const std::string& config = kConfig)
+    ChildProcess(const std::vector<std::string>& argv, const std::string& log, const std::string& env = "")
+        : m_log(log)
     {
-        const std::string binary = std::string(TAVRINE_BUILD_DIR) + "/server/halsend";
         m_pid = fork();
         if (m_pid == 0)
         {
-            const int log = open(kLog, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(log, 2);
-            dup2(log, 1);
-            execl(binary.c_str(), binary.c_str(), "--config", config.c_str(), static_cast<char*>(nullptr));
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 2);
+            dup2(fd, 1);
+            if (!env.empty())
+                putenv(const_cast<char*>(env.c_str()));
+            std::vector<char*> args;
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
             _exit(127);
         }
     }
-    ~HalsendProcess()
+    ~ChildProcess()
     {
         if (m_pid > 0 && !m_exited)
         {
@@ -93,10 +101,10 @@ public:
             waitpid(m_pid, nullptr, 0);
         }
     }
-    HalsendProcess(const HalsendProcess&) = delete;
-    HalsendProcess& operator=(const HalsendProcess&) = delete;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
-    std::string Log() const { return ReadFile(kLog); }
+    std::string Log() const { return ReadFile(m_log); }
     bool WaitForLog(const std::string& text, int timeoutMs = 20000) const
     {
         return WaitUntil([&] { return Log().find(text) != std::string::npos; }, timeoutMs);
@@ -116,9 +124,9 @@ public:
         WaitUntil([&] { return !Running(); }, timeoutMs);
         return m_exited ? m_status : -1;
     }
-    int Stop()
+    int Stop(int signal = SIGTERM)
     {
-        kill(m_pid, SIGTERM);
+        kill(m_pid, signal);
         return WaitExit(10000);
     }
     // Resident memory in kB.
@@ -135,9 +143,19 @@ public:
     }
 
 private:
+    std::string m_log;
     pid_t m_pid = -1;
     bool m_exited = false;
     int m_status = -1;
+};
+
+class HalsendProcess : public ChildProcess
+{
+public:
+    explicit HalsendProcess(const std::string& config = kConfig)
+        : ChildProcess({std::string(TAVRINE_BUILD_DIR) + "/server/halsend", "--config", config}, kLog)
+    {
+    }
 };
 
 inline httplib::Result Get(const std::string& path, const httplib::Headers& headers = {})
