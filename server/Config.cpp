@@ -14,6 +14,8 @@ namespace halsend
 {
 namespace
 {
+const int kStaticKeys = 256;
+
 std::string Text(CProfile& profile, const char* section, const char* key, const std::string& fallback)
 {
     CString value;
@@ -57,6 +59,19 @@ bool ReadNumbers(CProfile& profile, Config& config, std::string& error)
            Number(profile, "Http", "Port", 1, 65535, config.httpPort, error);
 }
 
+// A profile line holds a few hundred bytes at most, so a long list goes on
+// in Static2, Static3 and so on.
+std::vector<std::string> StaticList(CProfile& profile)
+{
+    std::vector<std::string> all = SplitList(Text(profile, "Agents", "Static", ""));
+    for (int i = 2; i <= kStaticKeys; ++i)
+    {
+        const std::vector<std::string> more = SplitList(Text(profile, "Agents", ("Static" + std::to_string(i)).c_str(), ""));
+        all.insert(all.end(), more.begin(), more.end());
+    }
+    return all;
+}
+
 bool ReadAddresses(CProfile& profile, Config& config, std::string& error)
 {
     config.listenAddress = Text(profile, "Discovery", "Listen", config.listenAddress);
@@ -75,7 +90,7 @@ bool ReadAddresses(CProfile& profile, Config& config, std::string& error)
         error = "Discovery/Listen and Http/Address must be dotted IPv4 addresses";
         return false;
     }
-    for (const std::string& a : SplitList(Text(profile, "Agents", "Static", "")))
+    for (const std::string& a : StaticList(profile))
     {
         StaticAgent agent;
         if (!ParseAgentAddress(a, config.agentPort, agent))

@@ -44,8 +44,10 @@ bool Fleet::Open(std::string& error)
         return false;
     const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> hold(m_lock);
+    // Until it announces its host name, a listed agent goes by its
+    // address, with the port when that is not the usual one.
     for (const StaticAgent& a : m_config.agents)
-        Add(a.address, a.address, a.port, now);
+        Add(a.port == m_config.agentPort ? a.address : Key(a.address, a.port), a.address, a.port, now);
     m_nextDiscovery = now;
     return true;
 }

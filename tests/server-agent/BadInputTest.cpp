@@ -191,7 +191,7 @@ TEST(BadAgent, PeersThatMisbehaveCostALogLine)
         EXPECT_TRUE(server.WaitForLog("down, trying again", 15000)) << server.Log();
         EXPECT_TRUE(server.Running());
         EXPECT_LT(server.RssKb(), 64 * 1024);
-        EXPECT_EQ(Metric(Metrics(), "tavrine_agent_up{agent=\"127.0.0.1\"}"), 0);
+        EXPECT_EQ(Metric(Metrics(), "tavrine_agent_up{agent=\"127.0.0.1:" + std::to_string(kFakePort) + "\"}"), 0);
         EXPECT_EQ(server.Stop(), 0);
     }
 }
