@@ -1,5 +1,6 @@
 #include "FakeFleet.h"
 
+#include "ClientSockets.h"
 #include "HalsenClient.h"
 
 #include <arpa/inet.h>
@@ -113,11 +114,8 @@ int Listen(int port)
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 16) != 0)
+    const sockaddr_in addr = halsen::MakeAddress(INADDR_LOOPBACK, port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 16) != 0)
         _exit(3);
     return fd;
 }

@@ -1,5 +1,7 @@
 #include "EventCursor.h"
 
+#include "EventSeverity.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -53,17 +55,7 @@ unsigned long RecordSize(const EventRecord& record)
 
 const char* SeverityText(long severity)
 {
-    switch (severity)
-    {
-    case 1:
-        return "Error";
-    case 2:
-        return "Warning";
-    case 3:
-        return "Information";
-    default:
-        return "Unknown";
-    }
+    return severity < 0 ? "Unknown" : EventSeverityText(static_cast<unsigned long>(severity));
 }
 
 ReadEventLines SplitReadEvent(const std::vector<std::string>& lines)

@@ -111,6 +111,34 @@ TEST(BadHttp, ATokenIsRequiredWhenConfigured)
     EXPECT_EQ(server.Log().find("s3cret"), std::string::npos) << server.Log();
 }
 
+TEST(Https, IsServedWhenACertificateIsConfigured)
+{
+    int status = -1;
+    simtest::Shell("openssl req -x509 -newkey rsa:2048 -nodes -keyout /etc/tavrine/halsend.key -out "
+                   "/etc/tavrine/halsend.crt -days 1 -subj /CN=localhost >/dev/null 2>&1 && chmod 600 "
+                   "/etc/tavrine/halsend.key",
+                   &status);
+    ASSERT_EQ(status, 0);
+    StaticOnly("x", "", "[Http]\nTlsCertificate=/etc/tavrine/halsend.crt\nTlsKey=/etc/tavrine/halsend.key\n");
+    HalsendProcess server;
+    ASSERT_TRUE(server.WaitForLog("serving HTTPS")) << server.Log();
+    httplib::SSLClient tls("127.0.0.1", kHttpPort);
+    tls.enable_server_certificate_verification(false);
+    const httplib::Result r = tls.Get("/api/agents");
+    ASSERT_TRUE(r) << httplib::to_string(r.error());
+    EXPECT_EQ(r->status, 200);
+    EXPECT_FALSE(Get("/api/agents")) << "plain HTTP on the TLS port";
+}
+
+TEST(BadSettings, AKeyOthersCanReadIsRefused)
+{
+    StaticOnly("x", "", "[Http]\nTlsCertificate=/etc/tavrine/halsend.conf\nTlsKey=/etc/tavrine/halsend.conf\n");
+    HalsendProcess server;
+    EXPECT_EQ(server.WaitExit(10000), 1);
+    EXPECT_NE(server.Log().find("halsend.conf must be a plain file that only its owner may read"), std::string::npos)
+        << server.Log();
+}
+
 TEST(BadSettings, APasswordFileOthersCanReadIsRefused)
 {
     StaticOnly("x", "");

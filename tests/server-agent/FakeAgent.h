@@ -3,6 +3,7 @@
 // A TCP peer that plays an agent badly, for halsend to cope with: it
 // answers the logon and then does what its script says.
 
+#include "ClientSockets.h"
 #include "HalsenClient.h"
 
 #include <arpa/inet.h>
@@ -29,11 +30,8 @@ public:
         m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int on = 1;
         setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in addr = {};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        const sockaddr_in addr = halsen::MakeAddress(INADDR_LOOPBACK, port);
+        bind(m_listen, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
         listen(m_listen, 8);
         m_thread = std::thread([this] { Serve(); });
     }
