@@ -312,7 +312,7 @@ void AgentMonitor::Ask(const std::string& path, int command, const std::string& 
         else if (!complete)
         {
             r.code = 803;
-            r.problem = "no folder " + std::string("at that path");
+            r.problem = "no folder at that path";
         }
         else
         {

@@ -180,6 +180,10 @@ TEST_F(PackageTest, InstalledProgramsRunOnTheShippedLibraries)
     EXPECT_NE(needed.find("[libmvraidapi.so.1]"), std::string::npos) << needed;
     const std::string unit = Shell("cat " + Root(kPrefix + "/lib/systemd/system/dorvik.service"));
     EXPECT_NE(unit.find("ExecStart=" + kPrefix + "/sbin/dorvik\n"), std::string::npos) << unit;
+    EXPECT_NE(Shell(env + Root(kPrefix + "/sbin/halsend") + " --help").find("usage: halsend"), std::string::npos);
+    const std::string server = Shell("cat " + Root(kPrefix + "/lib/systemd/system/halsend.service"));
+    EXPECT_NE(server.find("ExecStart=" + kPrefix + "/sbin/halsend\n"), std::string::npos) << server;
+    EXPECT_NE(server.find("UMask=0077\n"), std::string::npos) << server;
 }
 
 // The agent keeps its misc log open, so the rule copies and truncates it.
