@@ -102,6 +102,11 @@ TEST_F(PackageTest, HoldsTheProductAndNothingElse)
         kPrefix + "/sbin/dorvik",
         kPrefix + "/sbin/velcon",
         kPrefix + "/bin/halsenctl",
+        kPrefix + "/sbin/halsend",
+        kPrefix + "/lib/systemd/system/halsend.service",
+        kPrefix + "/share/man/man8/halsend.8",
+        kPrefix + "/share/tavrine/halsend-alerts.yml",
+        "/etc/tavrine/halsend.conf",
         kLibDir + "/libvoska.so.1",
         kLibDir + "/libvoska.so.1.30.10",
         kLibDir + "/libmvraidapi.so",
@@ -127,7 +132,8 @@ TEST_F(PackageTest, EtcFilesAreConffilesAndDependenciesAreDeclared)
 {
     const std::string fields =
         Shell("dpkg-query --admindir=" + Root("/var/lib/dpkg") + " -W -f='${Depends}\\n${Conffiles}\\n' tavrine");
-    for (const char* conffile : {"/etc/tavrine/Dorvik.rc", "/etc/tavrine/velcon.hlp", "/etc/logrotate.d/tavrine"})
+    for (const char* conffile :
+         {"/etc/tavrine/Dorvik.rc", "/etc/tavrine/velcon.hlp", "/etc/logrotate.d/tavrine", "/etc/tavrine/halsend.conf"})
         EXPECT_NE(fields.find(conffile), std::string::npos) << fields;
     EXPECT_NE(fields.find("libc6"), std::string::npos) << fields;
     EXPECT_NE(fields.find("libssl"), std::string::npos) << fields;
@@ -174,6 +180,10 @@ TEST_F(PackageTest, InstalledProgramsRunOnTheShippedLibraries)
     EXPECT_NE(needed.find("[libmvraidapi.so.1]"), std::string::npos) << needed;
     const std::string unit = Shell("cat " + Root(kPrefix + "/lib/systemd/system/dorvik.service"));
     EXPECT_NE(unit.find("ExecStart=" + kPrefix + "/sbin/dorvik\n"), std::string::npos) << unit;
+    EXPECT_NE(Shell(env + Root(kPrefix + "/sbin/halsend") + " --help").find("usage: halsend"), std::string::npos);
+    const std::string server = Shell("cat " + Root(kPrefix + "/lib/systemd/system/halsend.service"));
+    EXPECT_NE(server.find("ExecStart=" + kPrefix + "/sbin/halsend\n"), std::string::npos) << server;
+    EXPECT_NE(server.find("UMask=0077\n"), std::string::npos) << server;
 }
 
 // The agent keeps its misc log open, so the rule copies and truncates it.
