@@ -38,7 +38,7 @@ void MakeHome(int i)
 {
     const std::string home = Home(i);
     int status = -1;
-    simtest::Shell("mkdir -p " + home + "/etc " + home + "/log/misc && ZELSIM_STATE=" + home +
+    simtest::Shell("mkdir -p " + home + "/etc " + home + "/log/misc " + home + "/run && ZELSIM_STATE=" + home +
                        "/zelsim.state zelsim init one-adapter && printf '[Morliven]\\nNumOfDevice=1\\nDevice1=RAID\\n"
                        "Path1=" MVRAID_PATH "\\n' >" +
                        home + "/etc/Dorvik.rc",
@@ -47,13 +47,14 @@ void MakeHome(int i)
 }
 
 // The agent in its namespace, with its own host name and its own
-// /etc/tavrine and /var/log/tavrine; it makes its account the first time.
+// /etc/tavrine, /var/log/tavrine and /run (where an agent holds the lock
+// that allows one agent per machine); it makes its account the first time.
 std::unique_ptr<ChildProcess> StartAgent(int i)
 {
     const std::string home = Home(i);
     const std::string agent = std::string(TAVRINE_BUILD_DIR) + "/agent/dorvik";
     const std::string script = "hostname " + Name(i) + " && mount --bind " + home + "/etc /etc/tavrine && mount --bind " +
-                               home + "/log /var/log/tavrine && { [ -f /etc/tavrine/ZELRAID.PWD ] || " + agent +
+                               home + "/log /var/log/tavrine && mount --bind " + home + "/run /run && { [ -f /etc/tavrine/ZELRAID.PWD ] || " + agent +
                                " -i " + logontest::kAdmin + " " + logontest::kAdminPassword + " >/dev/null; } && exec " +
                                agent;
     return std::make_unique<ChildProcess>(
