@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -445,14 +446,29 @@ long CpuTicks(int pid)
     return user + system;
 }
 
+// How many descriptors the process holds open.
+rlim_t OpenDescriptors(int pid)
+{
+    const std::filesystem::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd");
+    return static_cast<rlim_t>(std::distance(begin(fds), end(fds)));
+}
+
 // With no descriptor left for a new connection, the waiting connection
 // neither keeps the agent busy nor keeps it from serving those it holds,
 // and it is taken once a descriptor is free.
 TEST_F(LinkTest, RunningOutOfDescriptorsNeitherSpinsNorStarvesTheOthers)
 {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers' own checks open a pipe to probe memory; with no
+    // descriptor left they take a sound object for a wrong one and end the
+    // agent.
+    GTEST_SKIP() << "a sanitized agent cannot run out of descriptors";
+#endif
     StartAgent();
-    // Lowered once it runs, since the agent raises its own limit at start.
-    const rlimit low = {32, 32};
+    // Lowered once it runs, since the agent raises its own limit at start,
+    // to a few more than it holds then: a sanitized agent holds more.
+    const rlim_t nLimit = OpenDescriptors(m_agent->Pid()) + 8;
+    const rlimit low = {nLimit, nLimit};
     ASSERT_EQ(prlimit(m_agent->Pid(), RLIMIT_NOFILE, &low, nullptr), 0);
     const int nTried = 40;
     std::vector<std::unique_ptr<halsen::Connection>> c;
